@@ -1,0 +1,1 @@
+// The model's units live beside this file.

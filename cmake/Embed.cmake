@@ -1,0 +1,16 @@
+# Turns the form descriptions into one C++ source with a table of (class name, text).
+# Called as: cmake -DOUT=<file.cpp> -DINPUTS=<a;b;c> -P Embed.cmake
+set(body "")
+set(table "")
+set(i 0)
+foreach(f ${INPUTS})
+  get_filename_component(stem ${f} NAME_WE)
+  file(READ ${f} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "static const unsigned char form_${i}[] = {${bytes}0x00};\n")
+  string(APPEND table "  {\"${stem}\", reinterpret_cast<const char*>(form_${i}), sizeof(form_${i}) - 1},\n")
+  math(EXPR i "${i}+1")
+endforeach()
+file(WRITE ${OUT}.tmp "// Generated from forms/*.form; do not edit.\n#include \"forms/Embedded.h\"\n\nnamespace forms {\n${body}\nconst EmbeddedForm kEmbeddedForms[] = {\n${table}  {nullptr, nullptr, 0}};\n}\n")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUT}.tmp)

@@ -1,0 +1,1 @@
+#include "dx/DXConsts.h"
