@@ -1,0 +1,42 @@
+#pragma once
+// Run-time loading of libraries. The libraries are modules built into the program (the
+// DirectX stand-ins register themselves as "DDraw.dll", "DInput.dll", "DSound.dll",
+// "D3DRM.dll"); names compare without regard to case, as on the original platform.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/win/WinTypes.h"
+
+namespace kernel {
+
+using win::BOOL;
+using win::HMODULE;
+using FARPROC = void (*)();
+
+struct Export {
+  std::string Name;
+  FARPROC Proc;
+};
+
+// Makes a module loadable under `name`. Registering a name again replaces its exports.
+void RegisterModule(const std::string& name, std::vector<Export> exports);
+// Tests: hide a module (LoadLibraryA then fails as for a missing file) and show it again.
+void SetModuleHidden(const std::string& name, bool hidden);
+// How many times LoadLibraryA has loaded `name` (a load that found it already loaded counts too).
+int LoadCount(const std::string& name);
+void ResetLoadCounts();
+
+// Null when the module is unknown or hidden. Each load takes a reference.
+HMODULE LoadLibraryA(const char* name);
+// Null for an unknown entry.
+FARPROC GetProcAddress(HMODULE module, const char* name);
+// Drops a reference; the module is unloaded with the last.
+BOOL FreeLibrary(HMODULE module);
+
+template <class F>
+F ProcAs(FARPROC p) {
+  return reinterpret_cast<F>(p);
+}
+
+}  // namespace kernel
