@@ -1,1 +1,0 @@
-// The model's units live beside this file.
