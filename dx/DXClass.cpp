@@ -101,11 +101,49 @@ THashCollectionItem::~THashCollectionItem() {
   Unlink();
 }
 
+namespace {
+
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+unsigned char AsciiLower(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b - 'A' + 'a') : b;
+}
+
+// Names are looked up every time a component asks for a picture or a wave, so plain ASCII
+// names, by far the most common, are folded in place instead of through the code page.
+bool SameName(std::string_view a, std::string_view b) {
+  if (IsAscii(a) && IsAscii(b)) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+  }
+  return fw::AnsiSameText(a, b);
+}
+
+}  // namespace
+
 int THashCollectionItem::NameHash(std::string_view Name) {
-  const std::string s = fw::Utf8ToCp1251(fw::AnsiLowerCase(Name));
+  // The hash is formed over the ANSI (code page 1251) bytes of the lower-cased name, so that a
+  // Cyrillic letter counts as one character.
+  std::string ansi;
+  std::string_view s = Name;
+  const bool ascii = IsAscii(Name);
+  if (!ascii) {
+    ansi = fw::Utf8ToCp1251(fw::AnsiLowerCase(Name));
+    s = ansi;
+  }
   const std::size_t len = s.size();
   std::size_t h = len * 16;
-  if (len >= 2) h += static_cast<unsigned char>(s[len - 2]) + static_cast<unsigned char>(s[0]);
+  if (len >= 2) {
+    h += ascii ? AsciiLower(s[len - 2]) + AsciiLower(s[0])
+               : static_cast<unsigned char>(s[len - 2]) + static_cast<unsigned char>(s[0]);
+  }
   return static_cast<int>(h % 256);
 }
 
@@ -202,7 +240,7 @@ THashCollection::~THashCollection() {
 int THashCollection::IndexOfName(const std::string& Name) const {
   for (const THashCollectionItem* item = heads_[static_cast<std::size_t>(THashCollectionItem::NameHash(Name))];
        item; item = item->next_)
-    if (fw::AnsiSameText(item->name_, Name)) return item->index_;
+    if (SameName(item->name_, Name)) return item->index_;
   return -1;
 }
 

@@ -35,6 +35,10 @@ TEST(NameHash, LengthAndTwoCharactersInLowerCaseAsAnsiBytes) {
   // Cyrillic letters are one byte each: "фон" is 3 * 16 + 'о' (0xEE) + 'ф' (0xF4) = 530.
   EXPECT_EQ(THashCollectionItem::NameHash("фон"), 530 % 256);
   EXPECT_EQ(THashCollectionItem::NameHash("ФОН"), 530 % 256);
+  // Mixed scripts: 3 * 16 + 'a' (97) + 'ж' (0xE6) = 375; a lone letter is just its length.
+  EXPECT_EQ(THashCollectionItem::NameHash("Жab"), 375 % 256);
+  EXPECT_EQ(THashCollectionItem::NameHash("жAB"), 375 % 256);
+  EXPECT_EQ(THashCollectionItem::NameHash("Ж"), 16);
 }
 
 TEST_F(HashCollection, FindsNamesWithoutRegardToCase) {
@@ -45,6 +49,9 @@ TEST_F(HashCollection, FindsNamesWithoutRegardToCase) {
   EXPECT_EQ(c.IndexOfName("img1"), 1);
   EXPECT_EQ(c.IndexOfName("BackGround"), 0);
   EXPECT_EQ(c.IndexOfName("фОН"), 2);
+  EXPECT_EQ(c.IndexOfName("Фо"), -1);
+  AddNamed(c, "Жab");
+  EXPECT_EQ(c.IndexOfName("жAB"), 3);
   EXPECT_EQ(c.IndexOfName("img2"), -1);
   EXPECT_EQ(c.IndexOfName("a"), -1);  // same bucket as "img1", different name
   EXPECT_EQ(c.IndexOfName(""), -1);
