@@ -291,8 +291,13 @@ std::int64_t TWaveStream::ReadWave(void* Buffer, std::int64_t Count) {
 
 std::int64_t TWaveStream::WriteWave(const void* Buffer, std::int64_t Count) {
   CheckOpened();
-  // Samples read from a file can be overwritten in place, not added to.
-  if (read_mode_) Count = std::min(Count, data_size_ - position_);
+  // Samples read from a file can be overwritten in place, not added to. The "data" chunk's
+  // size may claim more than the stream holds; writing there would not overwrite samples but
+  // grow the stream, so the bytes actually present bound the write as well.
+  if (read_mode_) {
+    const std::int64_t present = std::max<std::int64_t>(stream_->Size() - data_position_, 0);
+    Count = std::min(Count, std::min(data_size_, present) - position_);
+  }
   if (Count <= 0) return 0;
   stream_->SetPosition(data_position_ + position_);
   return stream_->Write(Buffer, Count);

@@ -394,6 +394,23 @@ TEST(WaveStream, ReadModeKeepsToTheDataChunk) {
   EXPECT_EQ(b.back(), 0x9C);
 }
 
+TEST(WaveStream, ADataSizePastTheEndNeitherReadsNorGrowsPastTheStream) {
+  TMemoryStream s;
+  Fill(s, Riff({{"fmt ", Seq(16, 0)}, {"data", Seq(4, 0x10), 0xFFFFFFF0u}}));
+  const std::int64_t before = s.Size();
+  TWaveStream ws(&s);
+  ws.Open(false);
+  EXPECT_EQ(ws.Size(), 0xFFFFFFF0);
+  std::uint8_t buf[8] = {};
+  EXPECT_EQ(ws.Read(buf, 8), 4);
+  EXPECT_EQ(ws.Seek(0x40000000, fw::soBeginning), 0x40000000);
+  EXPECT_EQ(ws.Read(buf, 8), 0);
+  EXPECT_EQ(ws.Write(buf, 8), 0);
+  ws.Seek(2, fw::soBeginning);
+  EXPECT_EQ(ws.Write("\x01\x02\x03\x04", 4), 2);
+  EXPECT_EQ(s.Size(), before);
+}
+
 TEST(WaveStream, AFailedWriteOpeningLeavesBytesBeforeItAlone) {
   // A fixed buffer that takes the RIFF header and the format's chunk header but not the record.
   std::uint8_t buffer[30];
