@@ -1,0 +1,769 @@
+// The blitters: pixel conversion between the supported formats, stretching by nearest pixel,
+// raster operations, and RLE data drawn straight from its compressed bytes.
+//
+// Each row goes through two steps chosen once per call, never per pixel: a converter that turns
+// the needed source pixels into destination pixel values (indexed sources through a 256-entry
+// table, true-colour sources by a conversion instantiated for the pair of formats), and a store
+// that writes them (plain for SRCCOPY, through the ternary operation otherwise).
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "platform/gdi/GdiInternal.h"
+
+namespace gdi {
+namespace detail {
+
+namespace {
+
+using u8 = std::uint8_t;
+using u32 = std::uint32_t;
+
+struct Channel {
+  int shift = 0;
+  int bits = 0;
+};
+
+Channel ChannelOf(DWORD mask) {
+  Channel c;
+  if (!mask) return c;
+  while (!(mask & 1)) {
+    mask >>= 1;
+    ++c.shift;
+  }
+  while (mask & 1) {
+    mask >>= 1;
+    ++c.bits;
+  }
+  return c;
+}
+
+// Widens a channel of `bits` bits to 8 by repeating its high bits.
+inline u32 Widen(u32 v, int bits) {
+  if (bits <= 0) return 0;
+  if (bits >= 8) return (v >> (bits - 8)) & 0xFF;
+  u32 r = v << (8 - bits);
+  for (int have = bits; have < 8; have += bits) r |= r >> bits;
+  return r & 0xFF;
+}
+
+inline u32 Narrow(u32 v8, int bits) {
+  if (bits <= 0) return 0;
+  if (bits >= 8) return v8 << (bits - 8);
+  return v8 >> (8 - bits);
+}
+
+struct Masks {
+  Channel c[3];
+  explicit Masks(const Surface& s) {
+    for (int i = 0; i < 3; ++i) c[i] = ChannelOf(s.masks[i]);
+  }
+  Masks() = default;
+  u32 ToRgb(u32 v) const {
+    u32 out = 0;
+    for (int i = 0; i < 3; ++i) {
+      const u32 ch = c[i].bits ? (v >> c[i].shift) & ((c[i].bits >= 32) ? 0xFFFFFFFFu : ((1u << c[i].bits) - 1)) : 0;
+      out |= Widen(ch, c[i].bits) << (16 - 8 * i);
+    }
+    return out;
+  }
+  u32 FromRgb(u32 rgb) const {
+    u32 out = 0;
+    for (int i = 0; i < 3; ++i) out |= Narrow((rgb >> (16 - 8 * i)) & 0xFF, c[i].bits) << c[i].shift;
+    return out;
+  }
+};
+
+bool IsIndexed(PixKind k) { return k == PixKind::K1 || k == PixKind::K4 || k == PixKind::K8; }
+
+inline u32 Expand5(u32 v) { return (v << 3) | (v >> 2); }
+inline u32 Expand6(u32 v) { return (v << 2) | (v >> 4); }
+
+template <PixKind K>
+inline u32 Load(const u8* row, int x) {
+  if constexpr (K == PixKind::K1) return (row[x >> 3] >> (7 - (x & 7))) & 1;
+  else if constexpr (K == PixKind::K4) return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
+  else if constexpr (K == PixKind::K8) return row[x];
+  else if constexpr (K == PixKind::K565 || K == PixKind::K555 || K == PixKind::K16M) {
+    std::uint16_t v;
+    std::memcpy(&v, row + 2 * x, 2);
+    return v;
+  } else if constexpr (K == PixKind::K24) {
+    const u8* p = row + 3 * x;
+    return u32(p[0]) | (u32(p[1]) << 8) | (u32(p[2]) << 16);
+  } else {
+    u32 v;
+    std::memcpy(&v, row + 4 * x, 4);
+    return v;
+  }
+}
+
+template <PixKind K>
+inline void Store(u8* row, int x, u32 v) {
+  if constexpr (K == PixKind::K1) {
+    const u8 bit = static_cast<u8>(0x80 >> (x & 7));
+    row[x >> 3] = static_cast<u8>((v & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
+  } else if constexpr (K == PixKind::K4) {
+    u8& b = row[x >> 1];
+    b = (x & 1) ? static_cast<u8>((b & 0xF0) | (v & 0xF)) : static_cast<u8>((b & 0x0F) | ((v & 0xF) << 4));
+  } else if constexpr (K == PixKind::K8) {
+    row[x] = static_cast<u8>(v);
+  } else if constexpr (K == PixKind::K565 || K == PixKind::K555 || K == PixKind::K16M) {
+    const std::uint16_t w = static_cast<std::uint16_t>(v);
+    std::memcpy(row + 2 * x, &w, 2);
+  } else if constexpr (K == PixKind::K24) {
+    u8* p = row + 3 * x;
+    p[0] = static_cast<u8>(v);
+    p[1] = static_cast<u8>(v >> 8);
+    p[2] = static_cast<u8>(v >> 16);
+  } else {
+    std::memcpy(row + 4 * x, &v, 4);
+  }
+}
+
+u32 ValueMask(int bitCount) { return bitCount >= 32 ? 0xFFFFFFFFu : ((1u << bitCount) - 1); }
+
+// Nearest colour of a table, remembered for the colours already asked about.
+class Nearest {
+ public:
+  Nearest(const RGBQUAD* colors, int count) : colors_(colors), count_(count) {
+    std::fill(std::begin(keys_), std::end(keys_), 0xFFFFFFFFu);
+  }
+  u32 Get(u32 rgb) {
+    const u32 h = (rgb * 2654435761u) >> 22;
+    if (keys_[h] == rgb) return vals_[h];
+    const u32 v = static_cast<u32>(NearestIndex(colors_, count_, rgb));
+    keys_[h] = rgb;
+    vals_[h] = static_cast<u8>(v);
+    return v;
+  }
+
+ private:
+  const RGBQUAD* colors_;
+  int count_;
+  u32 keys_[1024];
+  u8 vals_[1024];
+};
+
+int TableSize(const Surface& s) {
+  const int full = 1 << std::min(s.bitCount, 8);
+  return s.colorCount > 0 ? std::min(s.colorCount, full) : full;
+}
+
+struct Ctx {
+  const Surface* src = nullptr;
+  const Surface* dst = nullptr;
+  Masks sm, dm;
+  Nearest* nearest = nullptr;
+  u32 lut[256];
+};
+
+template <PixKind K>
+inline u32 ToRgb(u32 v, const Ctx& c) {
+  if constexpr (K == PixKind::K565)
+    return (Expand5((v >> 11) & 31) << 16) | (Expand6((v >> 5) & 63) << 8) | Expand5(v & 31);
+  else if constexpr (K == PixKind::K555)
+    return (Expand5((v >> 10) & 31) << 16) | (Expand5((v >> 5) & 31) << 8) | Expand5(v & 31);
+  else if constexpr (K == PixKind::K24 || K == PixKind::K888)
+    return v & 0xFFFFFF;
+  else
+    return c.sm.ToRgb(v);
+}
+
+template <PixKind K>
+inline u32 FromRgb(u32 rgb, Ctx& c) {
+  if constexpr (K == PixKind::K565)
+    return ((rgb >> 8) & 0xF800) | ((rgb >> 5) & 0x7E0) | ((rgb >> 3) & 0x1F);
+  else if constexpr (K == PixKind::K555)
+    return ((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x3E0) | ((rgb >> 3) & 0x1F);
+  else if constexpr (K == PixKind::K24 || K == PixKind::K888)
+    return rgb;
+  else if constexpr (K == PixKind::K1 || K == PixKind::K4 || K == PixKind::K8)
+    return c.nearest->Get(rgb);
+  else
+    return c.dm.FromRgb(rgb);
+}
+
+using ConvFn = void (*)(const u8* srow, const int* xs, int n, u32* out, Ctx& c);
+using StoreFn = void (*)(u8* drow, int dx, int n, const u32* vals);
+using StoreRopFn = void (*)(u8* drow, int dx, int n, const u32* vals, u32 rop3, u32 pat, u32 mask);
+
+template <PixKind S>
+void ConvIndexed(const u8* srow, const int* xs, int n, u32* out, Ctx& c) {
+  for (int i = 0; i < n; ++i) out[i] = c.lut[Load<S>(srow, xs[i])];
+}
+
+template <PixKind S>
+void ConvRaw(const u8* srow, const int* xs, int n, u32* out, Ctx&) {
+  for (int i = 0; i < n; ++i) out[i] = Load<S>(srow, xs[i]);
+}
+
+template <PixKind S, PixKind D>
+void ConvTrue(const u8* srow, const int* xs, int n, u32* out, Ctx& c) {
+  for (int i = 0; i < n; ++i) out[i] = FromRgb<D>(ToRgb<S>(Load<S>(srow, xs[i]), c), c);
+}
+
+template <PixKind D>
+void StoreCopy(u8* drow, int dx, int n, const u32* vals) {
+  if constexpr (D == PixKind::K888 || D == PixKind::K32M) {
+    std::memcpy(drow + 4 * static_cast<std::ptrdiff_t>(dx), vals, 4 * static_cast<std::size_t>(n));
+  } else {
+    for (int i = 0; i < n; ++i) Store<D>(drow, dx + i, vals[i]);
+  }
+}
+
+inline u32 ApplyRop(u32 rop3, u32 p, u32 s, u32 d) {
+  switch (rop3) {
+    case 0xCC: return s;
+    case 0xEE: return s | d;
+    case 0x88: return s & d;
+    case 0x66: return s ^ d;
+    case 0x33: return ~s;
+    case 0x55: return ~d;
+    case 0xF0: return p;
+    case 0x00: return 0;
+    case 0xFF: return 0xFFFFFFFFu;
+    default: break;
+  }
+  u32 r = 0;
+  for (int i = 0; i < 8; ++i)
+    if ((rop3 >> i) & 1) r |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
+  return r;
+}
+
+template <PixKind D>
+void StoreRop(u8* drow, int dx, int n, const u32* vals, u32 rop3, u32 pat, u32 mask) {
+  for (int i = 0; i < n; ++i) {
+    const u32 d = Load<D>(drow, dx + i);
+    Store<D>(drow, dx + i, ApplyRop(rop3, pat, vals[i], d) & mask);
+  }
+}
+
+constexpr int kKinds = static_cast<int>(PixKind::Count);
+
+template <int... I>
+constexpr auto MakeStoreTable(std::integer_sequence<int, I...>) {
+  return std::array<StoreFn, sizeof...(I)>{&StoreCopy<static_cast<PixKind>(I)>...};
+}
+template <int... I>
+constexpr auto MakeStoreRopTable(std::integer_sequence<int, I...>) {
+  return std::array<StoreRopFn, sizeof...(I)>{&StoreRop<static_cast<PixKind>(I)>...};
+}
+template <int S, int... D>
+constexpr auto MakeConvRow(std::integer_sequence<int, D...>) {
+  return std::array<ConvFn, sizeof...(D)>{&ConvTrue<static_cast<PixKind>(S), static_cast<PixKind>(D)>...};
+}
+template <int... S>
+constexpr auto MakeConvTable(std::integer_sequence<int, S...>) {
+  return std::array<std::array<ConvFn, kKinds>, sizeof...(S)>{
+      MakeConvRow<S>(std::make_integer_sequence<int, kKinds>{})...};
+}
+template <int... I>
+constexpr auto MakeIndexedTable(std::integer_sequence<int, I...>) {
+  return std::array<ConvFn, sizeof...(I)>{&ConvIndexed<static_cast<PixKind>(I)>...};
+}
+template <int... I>
+constexpr auto MakeRawTable(std::integer_sequence<int, I...>) {
+  return std::array<ConvFn, sizeof...(I)>{&ConvRaw<static_cast<PixKind>(I)>...};
+}
+
+const auto kStore = MakeStoreTable(std::make_integer_sequence<int, kKinds>{});
+const auto kStoreRop = MakeStoreRopTable(std::make_integer_sequence<int, kKinds>{});
+const auto kConv = MakeConvTable(std::make_integer_sequence<int, kKinds>{});
+const auto kIndexed = MakeIndexedTable(std::make_integer_sequence<int, 3>{});
+const auto kRaw = MakeRawTable(std::make_integer_sequence<int, kKinds>{});
+
+bool SameTables(const Surface& a, const Surface& b) {
+  const int n = TableSize(a);
+  return n == TableSize(b) && std::memcmp(a.colors, b.colors, sizeof(RGBQUAD) * n) == 0;
+}
+
+bool SameFormat(const Surface& a, const Surface& b) {
+  if (a.bitCount != b.bitCount) return false;
+  if (IsIndexed(a.kind)) return SameTables(a, b);
+  if (a.bitCount == 16 || a.bitCount == 32) return std::memcmp(a.masks, b.masks, sizeof a.masks) == 0;
+  return true;
+}
+
+// Source index `i` of `w` destination pixels spread over `ws` source pixels: the source pixel
+// under the centre of the destination pixel.
+inline long long MapIndex(long long i, long long wd, long long ws, bool flip) {
+  const long long t = ((2 * i + 1) * ws) / (2 * wd);
+  return flip ? ws - 1 - t : t;
+}
+
+struct Geometry {
+  int dx0 = 0;           // first destination column drawn
+  std::vector<int> xs;   // source column of each destination column from dx0 on
+  std::vector<int> dys;  // destination rows drawn
+  std::vector<int> sys;  // their source rows (top-based)
+};
+
+// Clips a request to both surfaces. `srcW`/`srcH` are the source's size (0 for pattern-only).
+bool Layout(const BlitRequest& r, int srcW, int srcH, bool hasSrc, Geometry& g) {
+  const Surface& d = *r.dst;
+  long long xD = r.xDest, yD = r.yDest, wD = r.wDest, hD = r.hDest;
+  long long xS = r.xSrc, yS = r.ySrc, wS = r.wSrc, hS = r.hSrc;
+  bool fx = false, fy = false;
+  if (wD < 0) { xD += wD; wD = -wD; fx = !fx; }
+  if (hD < 0) { yD += hD; hD = -hD; fy = !fy; }
+  if (!hasSrc) { wS = wD; hS = hD; xS = 0; yS = 0; }
+  if (wS < 0) { xS += wS; wS = -wS; fx = !fx; }
+  if (hS < 0) { yS += hS; hS = -hS; fy = !fy; }
+  if (wD == 0 || hD == 0 || wS == 0 || hS == 0) return false;
+  const long long i0 = std::max<long long>(0, -xD), i1 = std::min<long long>(wD, d.width - xD);
+  for (long long i = i0; i < i1; ++i) {
+    const long long sx = hasSrc ? xS + MapIndex(i, wD, wS, fx) : 0;
+    if (hasSrc && (sx < 0 || sx >= srcW)) continue;
+    if (g.xs.empty()) g.dx0 = static_cast<int>(xD + i);
+    g.xs.push_back(static_cast<int>(sx));
+  }
+  const long long j0 = std::max<long long>(0, -yD), j1 = std::min<long long>(hD, d.height - yD);
+  for (long long j = j0; j < j1; ++j) {
+    const long long sy = hasSrc ? yS + MapIndex(j, hD, hS, fy) : 0;
+    if (hasSrc && (sy < 0 || sy >= srcH)) continue;
+    g.dys.push_back(static_cast<int>(yD + j));
+    g.sys.push_back(static_cast<int>(sy));
+  }
+  return !g.xs.empty() && !g.dys.empty();
+}
+
+struct Writer {
+  const Surface* dst;
+  u32 rop3;
+  u32 pat = 0;
+  u32 mask;
+  StoreFn store;
+  StoreRopFn storeRop;
+  void Put(int y, int dx, int n, const u32* vals) const {
+    u8* row = dst->Row(y);
+    if (rop3 == 0xCC) store(row, dx, n, vals);
+    else storeRop(row, dx, n, vals, rop3, pat, mask);
+  }
+};
+
+Writer MakeWriter(const BlitRequest& r, Ctx& c) {
+  Writer w;
+  w.dst = r.dst;
+  w.rop3 = (r.rop >> 16) & 0xFF;
+  w.mask = ValueMask(r.dst->bitCount);
+  w.store = kStore[static_cast<int>(r.dst->kind)];
+  w.storeRop = kStoreRop[static_cast<int>(r.dst->kind)];
+  if (r.hasBrush) w.pat = EncodeColor(*r.dst, RgbFromColorRef(r.brush));
+  (void)c;
+  return w;
+}
+
+// Builds the converter for src -> dst.
+ConvFn PrepareConverter(const Surface& src, const Surface& dst, Ctx& c) {
+  c.src = &src;
+  c.dst = &dst;
+  c.sm = Masks(src);
+  c.dm = Masks(dst);
+  const int sk = static_cast<int>(src.kind), dk = static_cast<int>(dst.kind);
+  if (IsIndexed(src.kind)) {
+    const int n = 1 << src.bitCount;
+    const bool identity = IsIndexed(dst.kind) && src.bitCount <= dst.bitCount && SameTables(src, dst);
+    for (int i = 0; i < n; ++i) c.lut[i] = identity ? static_cast<u32>(i) : EncodeColor(dst, RgbOf(src.colors[i]));
+    return kIndexed[sk];
+  }
+  if (SameFormat(src, dst)) return kRaw[sk];
+  return kConv[sk][dk];
+}
+
+bool BlitImpl(const BlitRequest& r, bool reference) {
+  if (!r.dst || !r.dst->bits) return true;
+  const Surface& d = *r.dst;
+  Geometry g;
+  if (!Layout(r, r.src ? r.src->width : 0, r.src ? r.src->height : 0, r.src != nullptr, g)) return true;
+  const u32 rop3 = (r.rop >> 16) & 0xFF;
+  const bool usesSrc = ((rop3 >> 2) & 0x33) != (rop3 & 0x33);
+  const int n = static_cast<int>(g.xs.size());
+
+  // A blit within one bitmap reads from a copy of the source, so overlapping rectangles work.
+  Surface srcCopy;
+  std::vector<u8> copyBits;
+  const Surface* src = r.src;
+  if (src && usesSrc && src->bits == d.bits) {
+    copyBits.assign(src->bits, src->bits + static_cast<std::size_t>(src->pitch) * src->height);
+    srcCopy = *src;
+    srcCopy.bits = copyBits.data();
+    src = &srcCopy;
+  }
+
+  Nearest nearest(d.colors, TableSize(d));
+  Ctx c;
+  c.nearest = &nearest;
+  Writer w = MakeWriter(r, c);
+
+  if (reference) {
+    for (std::size_t j = 0; j < g.dys.size(); ++j) {
+      for (int i = 0; i < n; ++i) {
+        u32 s = 0;
+        if (src && usesSrc) {
+          const u32 v = ReadPixelValue(*src, g.xs[i], g.sys[j]);
+          if (IsIndexed(src->kind) && IsIndexed(d.kind) && src->bitCount <= d.bitCount && SameTables(*src, d)) s = v;
+          else if (!IsIndexed(src->kind) && SameFormat(*src, d)) s = v;
+          else s = EncodeColor(d, DecodeValue(*src, v));
+        }
+        const int x = g.dx0 + i, y = g.dys[j];
+        const u32 out = ApplyRop(rop3, w.pat, s, ReadPixelValue(d, x, y)) & w.mask;
+        WritePixelValue(d, x, y, out);
+      }
+    }
+    return true;
+  }
+
+  std::vector<u32> vals(static_cast<std::size_t>(n), 0);
+  if (!src || !usesSrc) {
+    for (int dy : g.dys) w.Put(dy, g.dx0, n, vals.data());
+    return true;
+  }
+  const ConvFn conv = PrepareConverter(*src, d, c);
+  // Straight copies: whole rows of bytes.
+  const bool contiguous = g.xs.back() - g.xs.front() == n - 1 && (n == 1 || g.xs[1] > g.xs[0]);
+  if (rop3 == 0xCC && contiguous && d.bitCount >= 8 && conv == kRaw[static_cast<int>(src->kind)]) {
+    const std::size_t bytes = static_cast<std::size_t>(n) * (d.bitCount / 8);
+    for (std::size_t j = 0; j < g.dys.size(); ++j)
+      std::memcpy(d.Row(g.dys[j]) + static_cast<std::ptrdiff_t>(g.dx0) * (d.bitCount / 8),
+                  src->Row(g.sys[j]) + static_cast<std::ptrdiff_t>(g.xs[0]) * (d.bitCount / 8), bytes);
+    return true;
+  }
+  int lastSy = -1;
+  for (std::size_t j = 0; j < g.dys.size(); ++j) {
+    if (g.sys[j] != lastSy) {
+      conv(src->Row(g.sys[j]), g.xs.data(), n, vals.data(), c);
+      lastSy = g.sys[j];
+    }
+    w.Put(g.dys[j], g.dx0, n, vals.data());
+  }
+  return true;
+}
+
+}  // namespace
+
+int NearestIndex(const RGBQUAD* colors, int count, std::uint32_t rgb) {
+  const int r = (rgb >> 16) & 0xFF, gg = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+  int best = 0;
+  long best_d = std::numeric_limits<long>::max();
+  for (int i = 0; i < count; ++i) {
+    const int dr = colors[i].rgbRed - r, dg = colors[i].rgbGreen - gg, db = colors[i].rgbBlue - b;
+    const long dist = long(dr) * dr + long(dg) * dg + long(db) * db;
+    if (dist < best_d) {
+      best_d = dist;
+      best = i;
+      if (dist == 0) break;
+    }
+  }
+  return best;
+}
+
+std::uint32_t ReadPixelValue(const Surface& s, int x, int y) {
+  const u8* row = s.Row(y);
+  switch (s.bitCount) {
+    case 1: return Load<PixKind::K1>(row, x);
+    case 4: return Load<PixKind::K4>(row, x);
+    case 8: return Load<PixKind::K8>(row, x);
+    case 16: return Load<PixKind::K565>(row, x);
+    case 24: return Load<PixKind::K24>(row, x);
+    default: return Load<PixKind::K888>(row, x);
+  }
+}
+
+void WritePixelValue(const Surface& s, int x, int y, std::uint32_t v) {
+  u8* row = s.Row(y);
+  switch (s.bitCount) {
+    case 1: Store<PixKind::K1>(row, x, v); break;
+    case 4: Store<PixKind::K4>(row, x, v); break;
+    case 8: Store<PixKind::K8>(row, x, v); break;
+    case 16: Store<PixKind::K565>(row, x, v); break;
+    case 24: Store<PixKind::K24>(row, x, v); break;
+    default: Store<PixKind::K888>(row, x, v); break;
+  }
+}
+
+std::uint32_t DecodeValue(const Surface& s, std::uint32_t v) {
+  if (s.bitCount <= 8) return RgbOf(s.colors[v & 0xFF]);
+  Ctx c;
+  c.sm = Masks(s);
+  switch (s.kind) {
+    case PixKind::K565: return ToRgb<PixKind::K565>(v, c);
+    case PixKind::K555: return ToRgb<PixKind::K555>(v, c);
+    case PixKind::K24:
+    case PixKind::K888: return v & 0xFFFFFF;
+    default: return c.sm.ToRgb(v);
+  }
+}
+
+std::uint32_t EncodeColor(const Surface& s, std::uint32_t rgb) {
+  if (s.bitCount <= 8) return static_cast<u32>(NearestIndex(s.colors, TableSize(s), rgb));
+  Ctx c;
+  c.dm = Masks(s);
+  switch (s.kind) {
+    case PixKind::K565: return FromRgb<PixKind::K565>(rgb, c);
+    case PixKind::K555: return FromRgb<PixKind::K555>(rgb, c);
+    case PixKind::K24:
+    case PixKind::K888: return rgb;
+    default: return c.dm.FromRgb(rgb);
+  }
+}
+
+bool Blit(const BlitRequest& r) { return BlitImpl(r, false); }
+bool BlitReference(const BlitRequest& r) { return BlitImpl(r, true); }
+
+bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, int bpp) {
+  if (!r.dst || !r.dst->bits || !r.src) return true;
+  const Surface& src = *r.src;
+  const Surface& d = *r.dst;
+  const int W = src.width, Hh = src.height;
+  Geometry g;
+  if (!Layout(r, W, Hh, true, g)) return true;
+  const int n = static_cast<int>(g.xs.size());
+
+  Nearest nearest(d.colors, TableSize(d));
+  Ctx c;
+  c.nearest = &nearest;
+  Writer w = MakeWriter(r, c);
+  PrepareConverter(src, d, c);
+
+  // Destination rows by the RLE row (bottom up) they show.
+  std::vector<std::pair<int, int>> rows;
+  rows.reserve(g.dys.size());
+  for (std::size_t j = 0; j < g.dys.size(); ++j) rows.emplace_back(Hh - 1 - g.sys[j], g.dys[j]);
+  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::size_t next = 0;
+
+  std::vector<u8> idx(static_cast<std::size_t>(W), 0), set(static_cast<std::size_t>(W), 0);
+  std::vector<u32> vals(static_cast<std::size_t>(n));
+  int touchedLo = W, touchedHi = -1;
+
+  auto flush = [&](int row) {
+    if (touchedHi < 0) return;
+    while (next < rows.size() && rows[next].first < row) ++next;
+    for (std::size_t k = next; k < rows.size() && rows[k].first == row; ++k) {
+      int i = 0;
+      while (i < n) {
+        while (i < n && !set[g.xs[i]]) ++i;
+        const int start = i;
+        while (i < n && set[g.xs[i]]) {
+          vals[i] = c.lut[idx[g.xs[i]]];
+          ++i;
+        }
+        if (i > start) w.Put(rows[k].second, g.dx0 + start, i - start, vals.data() + start);
+      }
+    }
+    std::fill(set.begin() + touchedLo, set.begin() + touchedHi + 1, 0);
+    touchedLo = W;
+    touchedHi = -1;
+  };
+  auto put = [&](int x, u8 v) {
+    idx[x] = v;
+    set[x] = 1;
+    touchedLo = std::min(touchedLo, x);
+    touchedHi = std::max(touchedHi, x);
+  };
+
+  const int lastRow = rows.back().first;
+  int x = 0, y = 0;
+  std::size_t p = 0;
+  while (p + 1 < size && y < Hh && y <= lastRow) {
+    const u8 first = data[p], second = data[p + 1];
+    p += 2;
+    if (first > 0) {
+      for (int k = 0; k < first && x < W; ++k, ++x)
+        put(x, bpp == 8 ? second : static_cast<u8>((k & 1) ? (second & 0xF) : (second >> 4)));
+    } else if (second == 0) {
+      flush(y);
+      ++y;
+      x = 0;
+    } else if (second == 1) {
+      break;
+    } else if (second == 2) {
+      if (p + 2 > size) break;
+      const int dxr = data[p], dyr = data[p + 1];
+      p += 2;
+      if (dyr > 0) {
+        flush(y);
+        y += dyr;
+      }
+      x = std::min(W, x + dxr);
+    } else {
+      const std::size_t bytes = bpp == 8 ? second : (second + 1u) / 2;
+      const std::size_t avail = std::min(bytes, size - p);
+      for (int k = 0; k < second && x < W; ++k, ++x) {
+        const std::size_t at = bpp == 8 ? static_cast<std::size_t>(k) : static_cast<std::size_t>(k / 2);
+        if (at >= avail) break;
+        const u8 b = data[p + at];
+        put(x, bpp == 8 ? b : static_cast<u8>((k & 1) ? (b & 0xF) : (b >> 4)));
+      }
+      p += avail;
+    }
+    if (p & 1) ++p;
+  }
+  if (y < Hh) flush(y);
+  return true;
+}
+
+}  // namespace detail
+
+// ---- The calls -------------------------------------------------------------------------------
+
+namespace {
+
+using namespace detail;
+
+BOOL DoStretch(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC srcDC, int xSrc, int ySrc,
+               int wSrc, int hSrc, DWORD rop) {
+  DCObj* d = AsDC(dest);
+  if (!d) return win::FALSE;
+  const u32 rop3 = (rop >> 16) & 0xFF;
+  const bool usesSrc = ((rop3 >> 2) & 0x33) != (rop3 & 0x33);
+  DCObj* s = nullptr;
+  if (usesSrc) {
+    s = AsDC(srcDC);
+    if (!s) return win::FALSE;
+  }
+  if (!d->Target()) return win::TRUE;  // the screen: nothing to keep
+  BlitRequest r;
+  r.dst = d->Target();
+  r.src = s ? s->Target() : nullptr;
+  if (usesSrc && !r.src) return win::TRUE;
+  r.xDest = xDest;
+  r.yDest = yDest;
+  r.wDest = wDest;
+  r.hDest = hDest;
+  r.xSrc = xSrc;
+  r.ySrc = ySrc;
+  r.wSrc = wSrc;
+  r.hSrc = hSrc;
+  r.rop = rop;
+  if (d->brush && !d->brush->null) {
+    r.brush = d->brush->color;
+    r.hasBrush = true;
+  }
+  return Blit(r) ? win::TRUE : win::FALSE;
+}
+
+std::size_t DibRowBytes(int width, int bitCount) {
+  return ((static_cast<std::size_t>(width) * bitCount + 31) / 32) * 4;
+}
+
+// A source surface over DIB bits described by a header; false for a header it cannot draw.
+bool DescribeDib(const BITMAPINFO* bmi, const void* bits, UINT usage, DCObj* dc, Surface& s,
+                 DWORD& compression) {
+  if (!bmi || !bits) return false;
+  const BITMAPINFOHEADER& h = bmi->bmiHeader;
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 ||
+      h.biHeight == std::numeric_limits<LONG>::min())
+    return false;
+  compression = h.biCompression;
+  const int bc = h.biBitCount;
+  switch (compression) {
+    case win::BI_RGB:
+      if (bc != 1 && bc != 4 && bc != 8 && bc != 16 && bc != 24 && bc != 32) return false;
+      break;
+    case win::BI_BITFIELDS:
+      if (bc != 16 && bc != 32) return false;
+      break;
+    case win::BI_RLE8:
+      if (bc != 8 || h.biHeight < 0) return false;
+      break;
+    case win::BI_RLE4:
+      if (bc != 4 || h.biHeight < 0) return false;
+      break;
+    default: return false;
+  }
+  s.width = h.biWidth;
+  s.height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  s.bitCount = bc;
+  s.topDown = h.biHeight < 0;
+  s.pitch = static_cast<std::intptr_t>(DibRowBytes(s.width, bc));
+  s.bits = static_cast<std::uint8_t*>(const_cast<void*>(bits));
+  const auto* after = reinterpret_cast<const std::uint8_t*>(bmi) + h.biSize;
+  if (compression == win::BI_BITFIELDS) {
+    std::memcpy(s.masks, after, 12);
+    after += 12;
+  }
+  if (!s.Classify()) return false;
+  if (bc <= 8) {
+    const UINT max = 1u << bc;
+    const UINT n = h.biClrUsed == 0 ? max : std::min<UINT>(h.biClrUsed, max);
+    if (usage == DIB_PAL_COLORS) {
+      const Palette* pal = dc && dc->palette ? dc->palette : DefaultPalette();
+      const auto* ix = reinterpret_cast<const WORD*>(after);
+      for (UINT i = 0; i < n; ++i) {
+        const PALETTEENTRY& e = pal->entries[ix[i] % pal->entries.size()];
+        s.colors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+      }
+    } else {
+      std::memcpy(s.colors, after, n * sizeof(RGBQUAD));
+    }
+    s.colorCount = static_cast<int>(max);
+  }
+  return true;
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWORD rop) {
+  return DoStretch(dest, x, y, cx, cy, src, x1, y1, cx, cy, rop);
+}
+
+BOOL StretchBlt(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC src, int xSrc, int ySrc,
+                int wSrc, int hSrc, DWORD rop) {
+  return DoStretch(dest, xDest, yDest, wDest, hDest, src, xSrc, ySrc, wSrc, hSrc, rop);
+}
+
+BOOL PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop) {
+  const u32 rop3 = (rop >> 16) & 0xFF;
+  if (((rop3 >> 2) & 0x33) != (rop3 & 0x33)) return win::FALSE;  // needs a source
+  return DoStretch(hdc, x, y, w, h, nullptr, 0, 0, w, h, rop);
+}
+
+int StretchDIBits(HDC hdc, int xDest, int yDest, int wDest, int hDest, int xSrc, int ySrc, int wSrc,
+                  int hSrc, const void* bits, const BITMAPINFO* bmi, UINT usage, DWORD rop) {
+  DCObj* d = AsDC(hdc);
+  if (!d) return 0;
+  Surface s;
+  DWORD compression = 0;
+  if (!DescribeDib(bmi, bits, usage, d, s, compression)) return 0;
+  const int lines = hSrc < 0 ? -hSrc : hSrc;
+  if (!d->Target()) return lines;
+  BlitRequest r;
+  r.dst = d->Target();
+  r.src = &s;
+  r.xDest = xDest;
+  r.yDest = yDest;
+  r.wDest = wDest;
+  r.hDest = hDest;
+  r.xSrc = xSrc;
+  // DIB source rectangles count from the bottom row (from the top for top-down DIBs).
+  r.ySrc = s.topDown ? ySrc : static_cast<int>(static_cast<long long>(s.height) - ySrc - hSrc);
+  r.wSrc = wSrc;
+  r.hSrc = hSrc;
+  r.rop = rop;
+  if (d->brush && !d->brush->null) {
+    r.brush = d->brush->color;
+    r.hasBrush = true;
+  }
+  if (compression == win::BI_RLE8 || compression == win::BI_RLE4) {
+    BlitRle(r, s.bits, bmi->bmiHeader.biSizeImage, compression == win::BI_RLE8 ? 8 : 4);
+  } else {
+    Blit(r);
+  }
+  return lines;
+}
+
+int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc, int ySrc, UINT startScan,
+                      UINT lines, const void* bits, const BITMAPINFO* bmi, UINT usage) {
+  if (startScan != 0) return 0;  // banded transfers are not supported
+  (void)lines;
+  const int n = StretchDIBits(hdc, xDest, yDest, static_cast<int>(w), static_cast<int>(h), xSrc, ySrc,
+                              static_cast<int>(w), static_cast<int>(h), bits, bmi, usage, SRCCOPY);
+  return n;
+}
+
+}  // namespace gdi
