@@ -1,0 +1,150 @@
+#include "framework/Jpeg.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <jpeglib.h>
+
+namespace fw {
+
+namespace {
+
+// Progressive files may consist of very many tiny scans; more than this is not a picture.
+constexpr int kMaxScans = 500;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+  bool too_large;
+  int width, height;
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+// Warnings (premature end of data, corrupt entropy data, ...) mean the picture is damaged: they
+// are errors here, so that a truncated picture is refused instead of being shown half grey.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0) ErrorExit(cinfo);
+}
+
+void OutputMessage(j_common_ptr) {}
+
+void ProgressMonitor(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans) {
+      auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+      std::snprintf(err->message, sizeof err->message, "more than %d scans", kMaxScans);
+      std::longjmp(err->jump, 1);
+    }
+  }
+}
+
+enum class Stage { Header, Pixels };
+
+// Everything between setjmp and a possible longjmp lives behind pointers that do not change,
+// so nothing needs to be volatile.
+bool Decode(const std::uint8_t* data, std::size_t size, Stage stage, ErrorManager* err,
+            jpeg_decompress_struct* cinfo, jpeg_progress_mgr* progress, std::vector<std::uint8_t>* scratch,
+            TJpegPixels* out) {
+  cinfo->err = jpeg_std_error(&err->pub);
+  err->pub.error_exit = ErrorExit;
+  err->pub.emit_message = EmitMessage;
+  err->pub.output_message = OutputMessage;
+  err->message[0] = 0;
+  err->too_large = false;
+  if (setjmp(err->jump)) {
+    jpeg_destroy_decompress(cinfo);
+    return false;
+  }
+  jpeg_create_decompress(cinfo);
+  cinfo->mem->max_memory_to_use = 512L * 1024 * 1024;
+  progress->progress_monitor = ProgressMonitor;
+  cinfo->progress = progress;
+  jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(cinfo, TRUE);
+  out->Width = static_cast<int>(cinfo->image_width);
+  out->Height = static_cast<int>(cinfo->image_height);
+  if (std::int64_t{out->Width} * out->Height > kMaxJpegPixels) {
+    err->too_large = true;
+    jpeg_destroy_decompress(cinfo);
+    return false;
+  }
+  if (stage == Stage::Header) {
+    jpeg_destroy_decompress(cinfo);
+    return true;
+  }
+  const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+  cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  jpeg_start_decompress(cinfo);
+  const std::size_t width = cinfo->output_width;
+  const std::size_t components = static_cast<std::size_t>(cinfo->output_components);
+  out->Width = static_cast<int>(cinfo->output_width);
+  out->Height = static_cast<int>(cinfo->output_height);
+  out->Rgb.assign(width * cinfo->output_height * 3, 0);
+  scratch->assign(width * components, 0);
+  while (cinfo->output_scanline < cinfo->output_height) {
+    const std::size_t y = cinfo->output_scanline;
+    JSAMPROW line = scratch->data();
+    if (jpeg_read_scanlines(cinfo, &line, 1) != 1) continue;
+    std::uint8_t* dst = out->Rgb.data() + y * width * 3;
+    const std::uint8_t* src = scratch->data();
+    if (components == 3) {
+      std::memcpy(dst, src, width * 3);
+    } else if (components == 4) {
+      // Adobe writes CMYK inverted: the stored values are already 255 - ink.
+      for (std::size_t x = 0; x < width; ++x, src += 4, dst += 3) {
+        const unsigned k = src[3];
+        dst[0] = static_cast<std::uint8_t>(src[0] * k / 255);
+        dst[1] = static_cast<std::uint8_t>(src[1] * k / 255);
+        dst[2] = static_cast<std::uint8_t>(src[2] * k / 255);
+      }
+    } else {
+      for (std::size_t x = 0; x < width; ++x, dst += 3) dst[0] = dst[1] = dst[2] = src[x];
+    }
+  }
+  jpeg_finish_decompress(cinfo);
+  jpeg_destroy_decompress(cinfo);
+  return true;
+}
+
+struct Session {
+  ErrorManager err{};
+  jpeg_decompress_struct cinfo{};
+  jpeg_progress_mgr progress{};
+  std::vector<std::uint8_t> scratch;
+};
+
+void Run(const std::uint8_t* data, std::size_t size, Stage stage, TJpegPixels& out) {
+  if (!data || size == 0) throw EInvalidGraphic(Format(msg::JpegError, "no data"));
+  auto s = std::make_unique<Session>();
+  if (!Decode(data, size, stage, &s->err, &s->cinfo, &s->progress, &s->scratch, &out)) {
+    if (s->err.too_large) throw EInvalidGraphic(Format(msg::JpegTooLarge, out.Width, out.Height));
+    throw EInvalidGraphic(Format(msg::JpegError, std::string(s->err.message)));
+  }
+}
+
+}  // namespace
+
+TJpegPixels DecodeJpeg(const std::uint8_t* Data, std::size_t Size) {
+  TJpegPixels out;
+  Run(Data, Size, Stage::Pixels, out);
+  return out;
+}
+
+void ReadJpegSize(const std::uint8_t* Data, std::size_t Size, int& Width, int& Height) {
+  TJpegPixels out;
+  Run(Data, Size, Stage::Header, out);
+  Width = out.Width;
+  Height = out.Height;
+}
+
+}  // namespace fw
