@@ -11,7 +11,8 @@ namespace fw {
 
 FW_REGISTER(TPersistent, nullptr)
 FW_REGISTER(TComponent, [](TClassBuilder<TComponent>& b) {
-  b.String("Name", &TComponent::Name, &TComponent::SetName);
+  // The object header carries the name; a stored "Name" property is still read.
+  b.String("Name", &TComponent::Name, &TComponent::SetName).StoredIf([](const TPersistent&) { return false; });
   b.Integer("Tag", &TComponent::Tag, &TComponent::SetTag).WithDefault(0);
 })
 FW_REGISTER(TCollectionItem, nullptr)
@@ -86,10 +87,12 @@ TComponent::~TComponent() {
 void TComponent::Destroying() { state_.Include(csDestroying); }
 
 void TComponent::DestroyComponents() {
+  // Each one leaves the list from its own destructor, telling the owner and the remaining
+  // siblings, so that none of them keeps a link to it.
   while (!components_.empty()) {
     TComponent* c = components_.back();
-    Remove(c);
     c->Free();
+    if (!components_.empty() && components_.back() == c) Remove(c);
   }
 }
 
@@ -388,7 +391,7 @@ TMemoryStream::~TMemoryStream() {
 }
 
 std::int64_t TMemoryStream::Read(void* Buffer, std::int64_t Count) {
-  if (Count <= 0 || position_ >= size_) return 0;
+  if (Count <= 0 || position_ < 0 || position_ >= size_) return 0;
   const std::int64_t n = std::min(Count, size_ - position_);
   std::memcpy(Buffer, static_cast<char*>(memory_) + position_, static_cast<std::size_t>(n));
   position_ += n;
@@ -404,6 +407,8 @@ std::int64_t TMemoryStream::Write(const void* Buffer, std::int64_t Count) {
       if (!owns_) return 0;
       SetCapacity(end);
     }
+    // A write past the end (after a seek there) leaves zeros in the gap, not stale memory.
+    if (position_ > size_) std::memset(static_cast<char*>(memory_) + size_, 0, static_cast<std::size_t>(position_ - size_));
     size_ = end;
   }
   std::memmove(static_cast<char*>(memory_) + position_, Buffer, static_cast<std::size_t>(Count));
