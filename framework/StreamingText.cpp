@@ -141,7 +141,7 @@ class TextParser {
       // $FFFFFFFF is a 32-bit pattern: -1 when it fits a 32-bit integer only that way.
       std::int64_t sv = digits <= 8 ? static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)))
                                     : static_cast<std::int64_t>(v);
-      int_ = negative ? -sv : sv;
+      int_ = negative ? static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(sv)) : sv;
       tok_ = Tok::Integer;
       return;
     }
