@@ -8,6 +8,8 @@
 
 #include <jpeglib.h>
 
+#include "framework/ClassBuilder.h"
+
 namespace fw {
 
 namespace {
@@ -146,5 +148,117 @@ void ReadJpegSize(const std::uint8_t* Data, std::size_t Size, int& Width, int& H
   Width = out.Width;
   Height = out.Height;
 }
+
+namespace {
+// Bytes from the position to the end of the stream, refusing a count the stream cannot hold
+// before anything is allocated for it.
+std::vector<std::uint8_t> ReadBytes(TStream& Stream, std::int64_t Count) {
+  const std::int64_t left = Stream.Size() - Stream.Position();
+  if (Count < 0 || Count > left) throw EReadError(msg::ReadError);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(Count));
+  if (Count > 0) Stream.ReadBuffer(bytes.data(), Count);
+  return bytes;
+}
+}  // namespace
+
+TJPEGImage::TJPEGImage() = default;
+TJPEGImage::~TJPEGImage() = default;
+
+void TJPEGImage::LoadFromBytes(const std::uint8_t* Data, std::size_t Size) {
+  TJpegPixels pixels = DecodeJpeg(Data, Size);
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetPixelFormat(pf24bit);
+  bitmap->SetSize(pixels.Width, pixels.Height);
+  for (int y = 0; y < pixels.Height; ++y) {
+    auto* dst = static_cast<std::uint8_t*>(bitmap->ScanLine(y));
+    const std::uint8_t* src = pixels.Rgb.data() + static_cast<std::size_t>(y) * pixels.Width * 3;
+    for (int x = 0; x < pixels.Width; ++x, src += 3, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+    }
+  }
+  data_.assign(Data, Data + Size);
+  bitmap_ = std::move(bitmap);
+  width_ = pixels.Width;
+  height_ = pixels.Height;
+  PaletteModified = true;
+  Changed(this);
+}
+
+void TJPEGImage::Assign(TPersistent* Source) {
+  if (auto* jpeg = dynamic_cast<TJPEGImage*>(Source)) {
+    if (jpeg == this) return;
+    if (jpeg->data_.empty()) {
+      data_.clear();
+      bitmap_.reset();
+      width_ = height_ = 0;
+      Changed(this);
+    } else {
+      LoadFromBytes(jpeg->data_.data(), jpeg->data_.size());
+    }
+    return;
+  }
+  TGraphic::Assign(Source);
+}
+
+void TJPEGImage::AssignTo(TPersistent* Dest) {
+  if (auto* bmp = dynamic_cast<TBitmap*>(Dest)) {
+    if (bitmap_)
+      bmp->Assign(bitmap_.get());
+    else
+      bmp->SetSize(0, 0);
+    return;
+  }
+  TGraphic::AssignTo(Dest);
+}
+
+void TJPEGImage::Draw(TCanvas& ACanvas, const TRect& Rect) {
+  if (bitmap_) ACanvas.StretchDraw(Rect, bitmap_.get());
+}
+
+void TJPEGImage::ReadData(TStream& Stream) {
+  const auto count = Stream.ReadValue<std::uint32_t>();
+  const std::vector<std::uint8_t> bytes = ReadBytes(Stream, count);
+  LoadFromBytes(bytes.data(), bytes.size());
+}
+
+void TJPEGImage::WriteData(TStream& Stream) {
+  Stream.WriteValue(static_cast<std::uint32_t>(data_.size()));
+  SaveToStream(Stream);
+}
+
+void TJPEGImage::LoadFromStream(TStream& Stream) {
+  const std::vector<std::uint8_t> bytes = ReadBytes(Stream, Stream.Size() - Stream.Position());
+  LoadFromBytes(bytes.data(), bytes.size());
+}
+
+void TJPEGImage::SaveToStream(TStream& Stream) {
+  if (!data_.empty()) Stream.WriteBuffer(data_.data(), static_cast<std::int64_t>(data_.size()));
+}
+
+void TJPEGImage::LoadFromClipboardFormat(win::UINT, win::HANDLE, win::HPALETTE) {
+  throw EInvalidGraphicOperation(msg::InvalidGraphicOperation);
+}
+
+void TJPEGImage::SaveToClipboardFormat(win::UINT& AFormat, win::HANDLE& AData,
+                                       win::HPALETTE& APalette) {
+  if (!bitmap_) throw EInvalidGraphicOperation(msg::InvalidGraphicOperation);
+  bitmap_->SaveToClipboardFormat(AFormat, AData, APalette);
+}
+
+FW_REGISTER(TJPEGImage, nullptr)
+
+void RegisterJpegImage() {
+  if (TPicture::FindGraphicClass("TJPEGImage")) return;
+  const TGraphicClass cls = GraphicClass<TJPEGImage>();
+  TPicture::RegisterGraphicClass(cls);
+  TPicture::RegisterFileFormat("jpg", "JPEG Image File", cls);
+  TPicture::RegisterFileFormat("jpeg", "JPEG Image File", cls);
+}
+
+namespace {
+const bool registered = (RegisterJpegImage(), true);
+}  // namespace
 
 }  // namespace fw

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "framework/Jpeg.h"
+
+// After the framework: libjpeg defines TRUE and FALSE as macros.
+#include <jpeglib.h>
 
 using namespace fw;
 
@@ -144,4 +146,73 @@ TEST(JpegDecode, AHugeDeclaredSizeIsRefusedBeforeDecoding) {
   } catch (const EInvalidGraphic& e) {
     EXPECT_EQ(e.Message(), "JPEG picture is too large (60000x60000)");
   }
+}
+
+namespace {
+std::vector<std::uint8_t> PictureData(const std::vector<std::uint8_t>& jpeg, std::uint32_t count) {
+  std::vector<std::uint8_t> d = {10, 'T', 'J', 'P', 'E', 'G', 'I', 'm', 'a', 'g', 'e'};
+  for (int i = 0; i < 4; ++i) d.push_back(static_cast<std::uint8_t>(count >> (8 * i)));
+  d.insert(d.end(), jpeg.begin(), jpeg.end());
+  return d;
+}
+}  // namespace
+
+TEST(JpegImage, StoredPictureDataNamesTheClassAndRoundTrips) {
+  RegisterJpegImage();
+  const auto jpeg = Encode(32, 32, Quadrants);
+  const auto stored = PictureData(jpeg, static_cast<std::uint32_t>(jpeg.size()));
+  TBytesStream in(stored.data(), stored.size());
+  TPicture picture;
+  picture.ReadData(in);
+  auto* image = dynamic_cast<TJPEGImage*>(picture.Graphic());
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(picture.Width(), 32);
+  EXPECT_EQ(picture.Height(), 32);
+  EXPECT_EQ(image->Bytes(), jpeg);
+
+  TMemoryStream out;
+  picture.WriteData(out);
+  ASSERT_EQ(out.Size(), static_cast<std::int64_t>(stored.size()));
+  EXPECT_EQ(std::memcmp(out.Memory(), stored.data(), stored.size()), 0);
+
+  // Drawn stretched onto a bitmap twice its size: the quadrants keep their colours.
+  TBitmap target;
+  target.SetPixelFormat(pf24bit);
+  target.SetSize(64, 64);
+  target.Canvas()->StretchDraw(TRect{0, 0, 64, 64}, image);
+  const TColor red = target.Canvas()->Pixel(8, 8);
+  const TColor white = target.Canvas()->Pixel(56, 56);
+  EXPECT_NEAR(red & 0xFF, 0xFF, 12);
+  EXPECT_NEAR((red >> 16) & 0xFF, 0, 12);
+  EXPECT_NEAR((white >> 8) & 0xFF, 0xFF, 12);
+
+  // A copy shares nothing with its source.
+  TJPEGImage copy;
+  copy.Assign(image);
+  EXPECT_EQ(copy.Bytes(), jpeg);
+  ASSERT_NE(copy.Bitmap(), nullptr);
+  EXPECT_NE(copy.Bitmap(), image->Bitmap());
+}
+
+TEST(JpegImage, DamagedStoredDataAreRefusedAndTheOldPictureStays) {
+  RegisterJpegImage();
+  const auto jpeg = Encode(16, 16, Quadrants);
+  TJPEGImage image;
+  image.LoadFromBytes(jpeg.data(), jpeg.size());
+
+  // A byte count larger than what follows.
+  const auto tooLong = PictureData(jpeg, static_cast<std::uint32_t>(jpeg.size() + 1));
+  TBytesStream s1(tooLong.data() + 11, tooLong.size() - 11);
+  EXPECT_THROW(image.ReadData(s1), EReadError);
+  // A byte count that cuts the file short.
+  const auto tooShort = PictureData(jpeg, static_cast<std::uint32_t>(jpeg.size() / 2));
+  TBytesStream s2(tooShort.data() + 11, tooShort.size() - 11);
+  EXPECT_THROW(image.ReadData(s2), EInvalidGraphic);
+  // A count of 0xFFFFFFFF is refused before anything is allocated for it.
+  const auto huge = PictureData(jpeg, 0xFFFFFFFFu);
+  TBytesStream s3(huge.data() + 11, huge.size() - 11);
+  EXPECT_THROW(image.ReadData(s3), EReadError);
+
+  EXPECT_EQ(image.Width(), 16);
+  EXPECT_EQ(image.Bytes(), jpeg);
 }
