@@ -14,9 +14,11 @@ using namespace detail;
 
 namespace {
 
+// Kept for the whole run (never destroyed), so that objects freed while the program ends still
+// find it.
 std::unordered_set<Object*>& Live() {
-  static std::unordered_set<Object*> live;
-  return live;
+  static auto* live = new std::unordered_set<Object*>;
+  return *live;
 }
 
 template <class T>

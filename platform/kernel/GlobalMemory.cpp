@@ -19,9 +19,10 @@ struct Block {
   int locks = 0;
 };
 
+// Never destroyed: blocks freed while the program ends still find it.
 std::unordered_map<HGLOBAL, Block>& Blocks() {
-  static std::unordered_map<HGLOBAL, Block> blocks;
-  return blocks;
+  static auto* blocks = new std::unordered_map<HGLOBAL, Block>;
+  return *blocks;
 }
 
 // Handles of movable blocks are tokens distinct from every address we give out.
