@@ -1,0 +1,68 @@
+#pragma once
+// The pixel engine behind Blt, BltFast and colour fills: raw pixel memory in, raw pixel memory
+// out. The fast path has one routine per pixel size with and without colour keys; the reference
+// path does the same one pixel at a time through plain reads and writes and is what the fast path
+// is checked against.
+#include <cstdint>
+
+#include "platform/win/WinTypes.h"
+
+namespace ddraw::blit {
+
+using win::LONG;
+using win::RECT;
+
+// Pixel memory as a surface lays it out: rows of Pitch bytes, top row first. Pixels below a byte
+// (1, 2, 4 bits) are packed with the leftmost pixel in the most significant bits.
+struct PixelView {
+  std::uint8_t* Bits = nullptr;
+  LONG Pitch = 0;
+  LONG Width = 0;
+  LONG Height = 0;
+  std::uint32_t BitCount = 0;
+};
+
+// An inclusive range of pixel values, as a colour key describes it.
+struct KeyRange {
+  std::uint32_t Low = 0;
+  std::uint32_t High = 0;
+  bool Contains(std::uint32_t v) const { return v >= Low && v <= High; }
+};
+
+// One blit. Dest is the whole destination rectangle and Source the whole source rectangle; when
+// their sizes differ the source is stretched (nearest pixel). Only the part of Dest inside Clip is
+// written. Both rectangles lie within their surfaces and Clip within Dest.
+struct BltParams {
+  RECT Dest;
+  RECT Source;
+  RECT Clip;
+  bool MirrorLeftRight = false;
+  bool MirrorUpDown = false;
+  const KeyRange* SourceKey = nullptr;  // source pixels in this range are not copied
+  const KeyRange* DestKey = nullptr;    // only destination pixels in this range are replaced
+};
+
+// The source pixel a destination pixel takes: index i of n destination pixels over a source
+// run of m pixels starting at first.
+inline LONG MapCoordinate(LONG i, LONG n, LONG first, LONG m, bool mirrored) {
+  const LONG off = static_cast<LONG>((static_cast<std::int64_t>(i) * m) / n);
+  return mirrored ? first + m - 1 - off : first + off;
+}
+
+// Pixel values in a surface's own layout; bits above the pixel size are ignored.
+void Fill(const PixelView& dest, const RECT& rect, std::uint32_t value);
+// Source and destination must have the same BitCount. They may be the same memory, overlapping.
+void Blit(const PixelView& dest, const PixelView& source, const BltParams& params);
+
+// Opaque or source-keyed copy of Source (1:1) to (x, y), all inside the surfaces.
+void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const RECT& sourceRect,
+          const KeyRange* sourceKey);
+
+namespace reference {
+std::uint32_t GetPixel(const PixelView& view, LONG x, LONG y);
+void PutPixel(const PixelView& view, LONG x, LONG y, std::uint32_t value);
+void Fill(const PixelView& dest, const RECT& rect, std::uint32_t value);
+void Blit(const PixelView& dest, const PixelView& source, const BltParams& params);
+}  // namespace reference
+
+}  // namespace ddraw::blit

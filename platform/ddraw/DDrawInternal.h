@@ -1,0 +1,382 @@
+#pragma once
+// The objects behind the DirectDraw interfaces. One object implements every version of its
+// interface, and all of them share one reference count.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawBlit.h"
+
+namespace ddraw::detail {
+
+class DirectDrawObject;
+class SurfaceObject;
+class PaletteObject;
+class ClipperObject;
+
+// How many objects of this module are alive.
+int& LiveCount();
+
+// Reference counting shared by the objects of this module. The count starts at one for the
+// creator; the last Release destroys the object (the usual rule of these interfaces, and the only
+// place in this module where objects are deleted).
+class RefCounted {
+ public:
+  RefCounted() { ++LiveCount(); }
+  RefCounted(const RefCounted&) = delete;
+  RefCounted& operator=(const RefCounted&) = delete;
+  virtual ~RefCounted() { --LiveCount(); }
+  DWORD AddRefImpl() { return ++refs_; }
+  DWORD ReleaseImpl() {
+    const DWORD left = --refs_;
+    if (left == 0) {
+      LastReleased();
+      if (keep_ == 0) delete this;
+    }
+    return left;
+  }
+  DWORD Refs() const { return refs_; }
+  // Internal holds: the object stays in memory (not usable from outside) while held.
+  void Hold() { ++keep_; }
+  void Unhold() {
+    if (--keep_ == 0 && refs_ == 0) delete this;
+  }
+
+ protected:
+  // The last outside reference went; internal holds may keep the memory a little longer.
+  virtual void LastReleased() {}
+
+ private:
+  DWORD refs_ = 1;
+  DWORD keep_ = 0;
+};
+
+// Pixel memory of one surface (shared by duplicates; buffers move between the surfaces of a flip
+// chain). Video memory is charged to the adapter's budget while the buffer lives.
+struct AdapterState;
+struct Buffer {
+  std::shared_ptr<AdapterState> Adapter;
+  std::unique_ptr<std::uint8_t[]> Memory;
+  std::size_t Bytes = 0;
+  LONG Pitch = 0;
+  DWORD Width = 0;
+  DWORD Height = 0;
+  DWORD BitCount = 0;
+  bool Video = false;  // charged to the budget
+  ~Buffer();
+  Buffer() = default;
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+};
+
+struct AdapterState {
+  AdapterConfig Config;
+  bool IsPrimaryDriver = false;
+  DisplayMode Mode;
+  std::shared_ptr<Buffer> Screen;  // what GDI draws on: the desktop, or the front of a flip chain
+  std::uint64_t VideoUsed = 0;
+  DirectDrawObject* Exclusive = nullptr;
+  bool ExclusiveActive = true;
+  std::vector<SurfaceObject*> Surfaces;  // every live surface made on this adapter
+  DDGAMMARAMP Gamma{};
+  bool GammaSet = false;
+};
+
+// Pixel formats of the display modes and surfaces.
+DDPIXELFORMAT FormatForBitCount(DWORD bitCount);
+bool SameFormat(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b);
+bool IsPalettized(const DDPIXELFORMAT& f);
+LONG PitchFor(DWORD width, DWORD bitCount);
+
+// Allocates a buffer; video memory must fit the adapter's budget. Null with the reason in hr.
+std::shared_ptr<Buffer> AllocateBuffer(const std::shared_ptr<AdapterState>& adapter, DWORD width, DWORD height,
+                                       DWORD bitCount, bool video, HRESULT& hr);
+
+// Switches the adapter's mode (a new desktop buffer) and makes its surfaces lost.
+void ChangeMode(AdapterState& adapter, const DisplayMode& mode);
+void LoseSurfaces(AdapterState& adapter);
+Presenter* CurrentPresenter();
+void PresentBuffer(AdapterState& adapter, const Buffer& buffer, const RECT* changed, PaletteObject* palette);
+
+// ---------------------------------------------------------------------------------------------
+
+class ClipperObject final : public RefCounted, public IDirectDrawClipper {
+ public:
+  HRESULT QueryInterface(REFIID riid, void** object) override;
+  DWORD AddRef() override { return AddRefImpl(); }
+  DWORD Release() override { return ReleaseImpl(); }
+  HRESULT GetClipList(RECT* rect, RGNDATA* clipList, DWORD* size) override;
+  HRESULT GetHWnd(HWND* window) override;
+  HRESULT Initialize(IUnknown* directDraw, DWORD flags) override;
+  HRESULT IsClipListChanged(BOOL* changed) override;
+  HRESULT SetClipList(RGNDATA* clipList, DWORD flags) override;
+  HRESULT SetHWnd(DWORD flags, HWND window) override;
+
+  // The rectangles a blit onto a surface of the given size may write; false when the clipper has
+  // neither a window nor a list.
+  bool ClipRects(LONG width, LONG height, std::vector<RECT>& rects) const;
+
+ private:
+  HWND window_ = nullptr;
+  std::vector<RECT> list_;
+  bool hasList_ = false;
+};
+
+class PaletteObject final : public RefCounted, public IDirectDrawPalette {
+ public:
+  PaletteObject(DWORD caps, const PALETTEENTRY* entries, DWORD count);
+  HRESULT QueryInterface(REFIID riid, void** object) override;
+  DWORD AddRef() override { return AddRefImpl(); }
+  DWORD Release() override { return ReleaseImpl(); }
+  HRESULT GetCaps(DWORD* caps) override;
+  HRESULT GetEntries(DWORD flags, DWORD base, DWORD count, PALETTEENTRY* entries) override;
+  HRESULT Initialize(IUnknown* directDraw, DWORD flags, PALETTEENTRY* entries) override;
+  HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, const PALETTEENTRY* entries) override;
+
+  DWORD Count() const { return count_; }
+  const PALETTEENTRY* Entries() const { return entries_; }
+  // Surfaces this palette is attached to (not held), so a change reaches the screen.
+  std::vector<SurfaceObject*> Users;
+
+ private:
+  DWORD caps_;
+  DWORD count_;
+  PALETTEENTRY entries_[256] = {};
+};
+
+class SurfaceObject final : public RefCounted,
+                            public IDirectDrawSurface,
+                            public IDirectDrawSurface4,
+                            public IDirectDrawSurface7,
+                            public IDirectDrawGammaControl {
+ public:
+  SurfaceObject(DirectDrawObject* owner, const DDSURFACEDESC2& desc, std::shared_ptr<Buffer> memory);
+  ~SurfaceObject() override;
+
+  // IUnknown
+  HRESULT QueryInterface(REFIID riid, void** object) override;
+  DWORD AddRef() override { return AddRefImpl(); }
+  DWORD Release() override { return ReleaseImpl(); }
+
+  // Shared by the versions.
+  HRESULT GetBltStatus(DWORD flags) override;
+  HRESULT GetClipper(IDirectDrawClipper** clipper) override;
+  HRESULT GetColorKey(DWORD flags, DDCOLORKEY* key) override;
+  HRESULT GetDC(HDC* dc) override;
+  HRESULT GetFlipStatus(DWORD flags) override;
+  HRESULT GetPalette(IDirectDrawPalette** palette) override;
+  HRESULT GetPixelFormat(DDPIXELFORMAT* format) override;
+  HRESULT IsLost() override;
+  HRESULT ReleaseDC(HDC dc) override;
+  HRESULT Restore() override;
+  HRESULT SetClipper(IDirectDrawClipper* clipper) override;
+  HRESULT SetColorKey(DWORD flags, DDCOLORKEY* key) override;
+  HRESULT SetPalette(IDirectDrawPalette* palette) override;
+  HRESULT GetDDInterface(void** directDraw) override;
+  HRESULT PageLock(DWORD flags) override;
+  HRESULT PageUnlock(DWORD flags) override;
+  HRESULT GetUniquenessValue(DWORD* value) override;
+  HRESULT ChangeUniquenessValue() override;
+
+  // Version 1.
+  HRESULT AddAttachedSurface(IDirectDrawSurface* surface) override;
+  HRESULT Blt(RECT* destRect, IDirectDrawSurface* source, RECT* sourceRect, DWORD flags, DDBLTFX* fx) override;
+  HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect, DWORD flags) override;
+  HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface* surface) override;
+  HRESULT EnumAttachedSurfaces(void* context, LPDDENUMSURFACESCALLBACK callback) override;
+  HRESULT Flip(IDirectDrawSurface* target, DWORD flags) override;
+  HRESULT GetAttachedSurface(DDSCAPS* caps, IDirectDrawSurface** surface) override;
+  HRESULT GetCaps(DDSCAPS* caps) override;
+  HRESULT GetSurfaceDesc(DDSURFACEDESC* desc) override;
+  HRESULT Initialize(IUnknown* directDraw, DDSURFACEDESC* desc) override;
+  HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE event) override;
+  HRESULT Unlock(void* surfaceData) override;
+
+  // Versions 4 and 7.
+  HRESULT AddAttachedSurface(IDirectDrawSurface4* surface) override;
+  HRESULT Blt(RECT* destRect, IDirectDrawSurface4* source, RECT* sourceRect, DWORD flags, DDBLTFX* fx) override;
+  HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface4* source, RECT* sourceRect, DWORD flags) override;
+  HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface4* surface) override;
+  HRESULT Flip(IDirectDrawSurface4* target, DWORD flags) override;
+  HRESULT GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface4** surface) override;
+  HRESULT AddAttachedSurface(IDirectDrawSurface7* surface) override;
+  HRESULT Blt(RECT* destRect, IDirectDrawSurface7* source, RECT* sourceRect, DWORD flags, DDBLTFX* fx) override;
+  HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface7* source, RECT* sourceRect, DWORD flags) override;
+  HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface7* surface) override;
+  HRESULT Flip(IDirectDrawSurface7* target, DWORD flags) override;
+  HRESULT GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface7** surface) override;
+  HRESULT GetCaps(DDSCAPS2* caps) override;
+  HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) override;
+  HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE event) override;
+  HRESULT Unlock(RECT* rect) override;
+
+  // Gamma control (primary surfaces of adapters with gamma ramps).
+  HRESULT GetGammaRamp(DWORD flags, DDGAMMARAMP* ramp) override;
+  HRESULT SetGammaRamp(DWORD flags, const DDGAMMARAMP* ramp) override;
+
+  // --- for the rest of the module
+  static SurfaceObject* From(IUnknown* any);
+  IDirectDrawSurface* V1() { return static_cast<IDirectDrawSurface*>(this); }
+  IDirectDrawSurface4* V4() { return static_cast<IDirectDrawSurface4*>(this); }
+  IDirectDrawSurface7* V7() { return static_cast<IDirectDrawSurface7*>(this); }
+
+  const DDSURFACEDESC2& Desc() const { return desc_; }
+  DirectDrawObject* Owner() const { return owner_; }
+  AdapterState& Adapter() const { return *adapter_; }
+  bool Lost() const { return lost_; }
+  void MakeLost() { lost_ = true; }
+  bool InVideoMemory() const { return (desc_.ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY) != 0; }
+  bool IsPrimary() const { return (desc_.ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0; }
+  bool Busy() const { return locked_ || dc_ != nullptr; }
+  bool Visible() const;
+  const std::shared_ptr<Buffer>& Memory() const { return memory_; }
+  PaletteObject* AttachedPalette() const { return palette_; }
+  void SetSourceKey(const DDCOLORKEY& key) {
+    srcKey_ = key;
+    hasSrcKey_ = true;
+  }
+  void SetDestKey(const DDCOLORKEY& key) {
+    destKey_ = key;
+    hasDestKey_ = true;
+  }
+  // Flip chains: the front holds the chain (itself first, then the back buffers in order).
+  void MakeChain(std::vector<SurfaceObject*> backs);
+  SurfaceObject* ChainFront() const { return front_; }
+  // The duplicate of this surface: the same memory, its own object.
+  SurfaceObject* Duplicate();
+  // Called when the owning DirectDraw object goes away.
+  void Orphan() { owner_ = nullptr; }
+
+  // The DC or lock that is out: a surface in use cannot be blitted, flipped or locked again.
+  blit::PixelView View() const;
+  void Touched(const RECT* changed);
+
+ protected:
+  void LastReleased() override;
+
+ private:
+  HRESULT BltImpl(RECT* destRect, SurfaceObject* source, RECT* sourceRect, DWORD flags, DDBLTFX* fx);
+  HRESULT BltFastImpl(DWORD x, DWORD y, SurfaceObject* source, RECT* sourceRect, DWORD flags);
+  HRESULT FlipImpl(SurfaceObject* target, DWORD flags);
+  HRESULT AddAttachedImpl(SurfaceObject* surface);
+  HRESULT DeleteAttachedImpl(DWORD flags, SurfaceObject* surface);
+  SurfaceObject* FindAttached(DWORD caps) const;
+  HRESULT LockImpl(RECT* rect, DDSURFACEDESC2& desc, DWORD flags);
+  HRESULT UnlockImpl();
+  void FillDesc(DDSURFACEDESC2& desc) const;
+  HRESULT RestoreChain();
+  void DetachEverything();
+
+  DirectDrawObject* owner_;
+  DirectDrawObject* held_;  // kept in memory while this surface lives
+  std::shared_ptr<AdapterState> adapter_;
+  DDSURFACEDESC2 desc_;
+  std::shared_ptr<Buffer> memory_;
+  DisplayMode createdMode_;
+  bool lost_ = false;
+  DDCOLORKEY srcKey_, destKey_;
+  bool hasSrcKey_ = false, hasDestKey_ = false;
+  PaletteObject* palette_ = nullptr;  // held
+  ClipperObject* clipper_ = nullptr;  // held
+  SurfaceObject* front_ = nullptr;    // for the members of a flip chain (the front itself too)
+  std::vector<SurfaceObject*> chain_;  // front only: itself, then the back buffers (held)
+  std::vector<SurfaceObject*> attached_;  // explicitly attached (held)
+  bool locked_ = false;
+  bool readOnlyLock_ = false;
+  RECT lockRect_;
+  std::uint8_t* lockPointer_ = nullptr;
+  HDC dc_ = nullptr;
+  DWORD uniqueness_ = 1;
+  friend class DirectDrawObject;
+};
+
+class DirectDrawObject final : public RefCounted, public IDirectDraw, public IDirectDraw4, public IDirectDraw7 {
+ public:
+  explicit DirectDrawObject(std::shared_ptr<AdapterState> adapter);
+  ~DirectDrawObject() override;
+
+  HRESULT QueryInterface(REFIID riid, void** object) override;
+  DWORD AddRef() override { return AddRefImpl(); }
+  DWORD Release() override { return ReleaseImpl(); }
+
+  // Shared by the versions.
+  HRESULT Compact() override;
+  HRESULT CreateClipper(DWORD flags, IDirectDrawClipper** clipper, IUnknown* outer) override;
+  HRESULT CreatePalette(DWORD flags, PALETTEENTRY* entries, IDirectDrawPalette** palette, IUnknown* outer) override;
+  HRESULT FlipToGDISurface() override;
+  HRESULT GetCaps(DDCAPS* driverCaps, DDCAPS* emulationCaps) override;
+  HRESULT GetFourCCCodes(DWORD* count, DWORD* codes) override;
+  HRESULT GetMonitorFrequency(DWORD* frequency) override;
+  HRESULT GetScanLine(DWORD* line) override;
+  HRESULT GetVerticalBlankStatus(BOOL* inBlank) override;
+  HRESULT Initialize(GUID* driver) override;
+  HRESULT RestoreDisplayMode() override;
+  HRESULT SetCooperativeLevel(HWND window, DWORD flags) override;
+  HRESULT WaitForVerticalBlank(DWORD flags, HANDLE event) override;
+
+  // Version 1.
+  HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface, IUnknown* outer) override;
+  HRESULT DuplicateSurface(IDirectDrawSurface* original, IDirectDrawSurface** duplicate) override;
+  HRESULT EnumDisplayModes(DWORD flags, DDSURFACEDESC* filter, void* context, LPDDENUMMODESCALLBACK callback) override;
+  HRESULT EnumSurfaces(DWORD flags, DDSURFACEDESC* filter, void* context, LPDDENUMSURFACESCALLBACK callback) override;
+  HRESULT GetDisplayMode(DDSURFACEDESC* desc) override;
+  HRESULT GetGDISurface(IDirectDrawSurface** surface) override;
+  HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitCount) override;
+
+  // Versions 4 and 7.
+  HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface4** surface, IUnknown* outer) override;
+  HRESULT DuplicateSurface(IDirectDrawSurface4* original, IDirectDrawSurface4** duplicate) override;
+  HRESULT EnumDisplayModes(DWORD flags, DDSURFACEDESC2* filter, void* context, LPDDENUMMODESCALLBACK2 callback) override;
+  HRESULT EnumSurfaces(DWORD flags, DDSURFACEDESC2* filter, void* context, LPDDENUMSURFACESCALLBACK2 callback) override;
+  HRESULT GetDisplayMode(DDSURFACEDESC2* desc) override;
+  HRESULT GetGDISurface(IDirectDrawSurface4** surface) override;
+  HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown* outer) override;
+  HRESULT DuplicateSurface(IDirectDrawSurface7* original, IDirectDrawSurface7** duplicate) override;
+  HRESULT EnumSurfaces(DWORD flags, DDSURFACEDESC2* filter, void* context, LPDDENUMSURFACESCALLBACK7 callback) override;
+  HRESULT GetGDISurface(IDirectDrawSurface7** surface) override;
+  HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitCount, DWORD refreshRate, DWORD flags) override;
+  HRESULT GetAvailableVidMem(DDSCAPS2* caps, DWORD* total, DWORD* free) override;
+  HRESULT RestoreAllSurfaces() override;
+  HRESULT TestCooperativeLevel() override;
+
+  // --- for the rest of the module
+  static DirectDrawObject* From(IUnknown* any);
+  IDirectDraw* V1() { return static_cast<IDirectDraw*>(this); }
+  const std::shared_ptr<AdapterState>& Adapter() const { return adapter_; }
+  HWND Window() const { return window_; }
+  bool IsExclusiveOwner() const { return adapter_->Exclusive == this; }
+  DisplayMode OwnerMode() const { return ownerMode_; }
+  bool ModeSet() const { return modeSet_; }
+  void Forget(SurfaceObject* s);
+  void Adopt(SurfaceObject* s) { surfaces_.push_back(s); }
+  void PrimaryGone(SurfaceObject* s) {
+    if (primary_ == s) primary_ = nullptr;
+  }
+
+ protected:
+  void LastReleased() override;
+
+ private:
+  HRESULT CreateSurfaceImpl(DDSURFACEDESC2 desc, SurfaceObject** surface);
+  HRESULT DisplayModeImpl(DDSURFACEDESC2& desc) const;
+  HRESULT SetDisplayModeImpl(DWORD width, DWORD height, DWORD bitCount, DWORD refreshRate);
+  template <class Desc, class Callback>
+  HRESULT EnumModesImpl(DWORD flags, const Desc* filter, void* context, Callback callback);
+  void LeaveExclusive();
+
+  std::shared_ptr<AdapterState> adapter_;
+  HWND window_ = nullptr;
+  DWORD coopFlags_ = 0;
+  bool coopSet_ = false;
+  bool modeSet_ = false;     // this object changed the display mode
+  DisplayMode ownerMode_;    // the mode it set
+  SurfaceObject* primary_ = nullptr;  // not held
+  std::vector<SurfaceObject*> surfaces_;  // not held
+};
+
+// Conversions between the two surface descriptions.
+DDSURFACEDESC2 ToDesc2(const DDSURFACEDESC& d);
+DDSURFACEDESC ToDesc1(const DDSURFACEDESC2& d);
+
+}  // namespace ddraw::detail

@@ -1,0 +1,188 @@
+// The fast blits against the reference path, pixel by pixel, over random rectangles, keys and
+// formats.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "platform/ddraw/DDrawBlit.h"
+
+namespace {
+
+using ddraw::blit::BltParams;
+using ddraw::blit::KeyRange;
+using ddraw::blit::PixelView;
+using win::LONG;
+using win::RECT;
+
+struct Image {
+  std::vector<std::uint8_t> memory;
+  PixelView view;
+  Image(LONG w, LONG h, std::uint32_t bits, LONG extraPitch = 0) {
+    const LONG pitch = static_cast<LONG>(((w * bits + 31) / 32) * 4) + extraPitch;
+    memory.resize(static_cast<std::size_t>(pitch) * h);
+    view = PixelView{memory.data(), pitch, w, h, bits};
+  }
+  Image(const Image& o) : memory(o.memory), view(o.view) { view.Bits = memory.data(); }
+};
+
+// Pixels drawn from a few values so that colour keys hit often.
+void Scribble(Image& img, std::mt19937& rng) {
+  std::uniform_int_distribution<int> small(0, 5);
+  std::uniform_int_distribution<std::uint32_t> any;
+  for (LONG y = 0; y < img.view.Height; ++y)
+    for (LONG x = 0; x < img.view.Width; ++x) {
+      const int pick = small(rng);
+      const std::uint32_t v = pick < 3 ? static_cast<std::uint32_t>(pick) : any(rng);
+      ddraw::blit::reference::PutPixel(img.view, x, y, v);
+    }
+}
+
+RECT RandomRect(std::mt19937& rng, LONG w, LONG h) {
+  std::uniform_int_distribution<LONG> dx(0, w - 1), dy(0, h - 1);
+  LONG l = dx(rng), r = dx(rng), t = dy(rng), b = dy(rng);
+  if (l > r) std::swap(l, r);
+  if (t > b) std::swap(t, b);
+  return RECT{l, t, r + 1, b + 1};
+}
+
+// Every pixel including padding bytes must agree.
+void ExpectSame(const Image& fast, const Image& ref, const char* what, int round) {
+  ASSERT_EQ(fast.memory.size(), ref.memory.size());
+  for (LONG y = 0; y < fast.view.Height; ++y)
+    for (LONG x = 0; x < fast.view.Width; ++x) {
+      const auto a = ddraw::blit::reference::GetPixel(fast.view, x, y);
+      const auto b = ddraw::blit::reference::GetPixel(ref.view, x, y);
+      if (a != b) {
+        ADD_FAILURE() << what << " round " << round << " bits " << fast.view.BitCount << " differs at (" << x << ", "
+                      << y << "): " << a << " vs " << b;
+        return;
+      }
+    }
+}
+
+class BlitFormats : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(BlitFormats, OneToOneCopiesMatchTheReferenceWithAndWithoutKeys) {
+  const std::uint32_t bits = GetParam();
+  std::mt19937 rng(bits * 7919u);
+  for (int round = 0; round < 150; ++round) {
+    Image src(53, 41, bits), dst(67, 39, bits, round % 2 ? 4 : 0);
+    Scribble(src, rng);
+    Scribble(dst, rng);
+    const RECT sr = RandomRect(rng, src.view.Width, src.view.Height);
+    std::uniform_int_distribution<LONG> px(0, dst.view.Width - (sr.right - sr.left));
+    std::uniform_int_distribution<LONG> py(0, dst.view.Height - (sr.bottom - sr.top));
+    if (sr.right - sr.left > dst.view.Width || sr.bottom - sr.top > dst.view.Height) continue;
+    const LONG x = px(rng), y = py(rng);
+    KeyRange key{static_cast<std::uint32_t>(round % 3), static_cast<std::uint32_t>(round % 3 + (round % 4 == 0 ? 1 : 0))};
+    const KeyRange* k = round % 5 == 0 ? nullptr : &key;
+    Image fast(dst), ref(dst);
+    ddraw::blit::Copy(fast.view, x, y, src.view, sr, k);
+    BltParams p;
+    p.Dest = p.Clip = RECT{x, y, x + sr.right - sr.left, y + sr.bottom - sr.top};
+    p.Source = sr;
+    p.SourceKey = k;
+    ddraw::blit::reference::Blit(ref.view, src.view, p);
+    ExpectSame(fast, ref, "copy", round);
+  }
+}
+
+TEST_P(BlitFormats, StretchedMirroredClippedAndDestKeyedBlitsMatchTheReference) {
+  const std::uint32_t bits = GetParam();
+  std::mt19937 rng(bits * 104729u);
+  for (int round = 0; round < 150; ++round) {
+    Image src(45, 37, bits), dst(61, 49, bits);
+    Scribble(src, rng);
+    Scribble(dst, rng);
+    BltParams p;
+    p.Source = RandomRect(rng, src.view.Width, src.view.Height);
+    p.Dest = RandomRect(rng, dst.view.Width, dst.view.Height);
+    p.Clip = RandomRect(rng, dst.view.Width, dst.view.Height);
+    if (round % 4 == 0) p.Clip = p.Dest;
+    p.MirrorLeftRight = round % 2 == 1;
+    p.MirrorUpDown = round % 3 == 1;
+    KeyRange sk{1, 1 + static_cast<std::uint32_t>(round % 2)}, dk{0, 2};
+    p.SourceKey = round % 5 < 3 ? &sk : nullptr;
+    p.DestKey = round % 7 == 0 ? &dk : nullptr;
+    Image fast(dst), ref(dst);
+    ddraw::blit::Blit(fast.view, src.view, p);
+    ddraw::blit::reference::Blit(ref.view, src.view, p);
+    ExpectSame(fast, ref, "blit", round);
+  }
+}
+
+TEST_P(BlitFormats, BlitsWithinOneSurfaceReadTheSourceBeforeWriting) {
+  const std::uint32_t bits = GetParam();
+  std::mt19937 rng(bits * 31u);
+  for (int round = 0; round < 80; ++round) {
+    Image img(40, 30, bits);
+    Scribble(img, rng);
+    BltParams p;
+    p.Source = RandomRect(rng, 40, 30);
+    const LONG w = p.Source.right - p.Source.left, h = p.Source.bottom - p.Source.top;
+    std::uniform_int_distribution<LONG> px(0, 40 - w), py(0, 30 - h);
+    const LONG x = px(rng), y = py(rng);
+    p.Dest = p.Clip = RECT{x, y, x + w, y + h};
+    KeyRange k{2, 2};
+    p.SourceKey = round % 2 ? &k : nullptr;
+    p.MirrorLeftRight = round % 3 == 2;
+    Image fast(img), ref(img);
+    ddraw::blit::Blit(fast.view, fast.view, p);
+    ddraw::blit::reference::Blit(ref.view, ref.view, p);
+    ExpectSame(fast, ref, "overlap", round);
+  }
+}
+
+TEST_P(BlitFormats, FillsMatchTheReferenceAndStayInsideTheRectangle) {
+  const std::uint32_t bits = GetParam();
+  std::mt19937 rng(bits);
+  for (int round = 0; round < 60; ++round) {
+    Image img(33, 21, bits);
+    Scribble(img, rng);
+    Image fast(img), ref(img);
+    const RECT r = RandomRect(rng, 33, 21);
+    const std::uint32_t value = std::uniform_int_distribution<std::uint32_t>()(rng);
+    ddraw::blit::Fill(fast.view, r, value & (bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1));
+    ddraw::blit::reference::Fill(ref.view, r, value & (bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1));
+    ExpectSame(fast, ref, "fill", round);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllDepths, BlitFormats, ::testing::Values(1u, 2u, 4u, 8u, 16u, 24u, 32u));
+
+TEST(BlitReference, PixelsRoundTripAtEveryDepthWithTheLeftmostPixelHighest) {
+  for (const std::uint32_t bits : {1u, 2u, 4u, 8u, 16u, 24u, 32u}) {
+    Image img(9, 2, bits);
+    const std::uint32_t mask = bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+    for (LONG x = 0; x < 9; ++x) ddraw::blit::reference::PutPixel(img.view, x, 1, (0x9E3779B9u * (x + 1)) & mask);
+    for (LONG x = 0; x < 9; ++x)
+      EXPECT_EQ(ddraw::blit::reference::GetPixel(img.view, x, 1), (0x9E3779B9u * (x + 1)) & mask) << bits;
+    for (LONG x = 0; x < 9; ++x) EXPECT_EQ(ddraw::blit::reference::GetPixel(img.view, x, 0), 0u);
+  }
+  Image one(8, 1, 1);
+  ddraw::blit::reference::PutPixel(one.view, 0, 0, 1);
+  EXPECT_EQ(one.memory[0], 0x80);
+  Image four(2, 1, 4);
+  ddraw::blit::reference::PutPixel(four.view, 0, 0, 0xA);
+  ddraw::blit::reference::PutPixel(four.view, 1, 0, 0x5);
+  EXPECT_EQ(four.memory[0], 0xA5);
+}
+
+TEST(BlitReference, StretchingTakesTheNearestLeftSourcePixelAndMirroringReversesIt) {
+  Image src(4, 1, 8), dst(8, 1, 8);
+  for (LONG x = 0; x < 4; ++x) ddraw::blit::reference::PutPixel(src.view, x, 0, 10 + x);
+  BltParams p;
+  p.Source = RECT{0, 0, 4, 1};
+  p.Dest = p.Clip = RECT{0, 0, 8, 1};
+  ddraw::blit::Blit(dst.view, src.view, p);
+  const std::uint8_t stretched[8] = {10, 10, 11, 11, 12, 12, 13, 13};
+  EXPECT_EQ(std::memcmp(dst.memory.data(), stretched, 8), 0);
+  p.MirrorLeftRight = true;
+  ddraw::blit::Blit(dst.view, src.view, p);
+  const std::uint8_t mirrored[8] = {13, 13, 12, 12, 11, 11, 10, 10};
+  EXPECT_EQ(std::memcmp(dst.memory.data(), mirrored, 8), 0);
+}
+
+}  // namespace
