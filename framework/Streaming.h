@@ -86,6 +86,7 @@ class TReader : public TFiler {
   std::string ReadString();
   // An identifier; True, False and nil come back as "True", "False", "nil".
   std::string ReadIdent();
+  // Any number; infinities and NaNs are refused.
   long double ReadFloat();
   // A binary value (vaBinary) as bytes.
   std::vector<std::uint8_t> ReadBinary();
@@ -141,6 +142,7 @@ class TReader : public TFiler {
 
   void ReadPropValue(TPersistent& Instance, const TPropInfo& Prop, const std::string& FullName);
   std::int64_t ReadOrdinalValue();
+  long double ReadFloatValue();
   std::string ReadLengthString(std::uint32_t Length);
   void CheckLength(std::int64_t Length);
   TComponent* FindReference(const std::string& Name) const;

@@ -209,6 +209,13 @@ std::string TReader::ReadIdent() {
 }
 
 long double TReader::ReadFloat() {
+  // Infinities and NaNs have no place in a stored property (nor a text form).
+  const long double v = ReadFloatValue();
+  if (!std::isfinite(v)) InvalidValue();
+  return v;
+}
+
+long double TReader::ReadFloatValue() {
   switch (NextValue()) {
     case vaInt8:
     case vaInt16:

@@ -284,7 +284,10 @@ class TextParser {
     }
     WriteName(cls);
     WriteName(name);
-    while (!AtObject() && !IsWord("end")) ParseProperty();
+    while (!AtObject() && !IsWord("end")) {
+      if (tok_ == Tok::End) Expected("'end'");
+      ParseProperty();
+    }
     w_.WriteListEnd();
     while (AtObject()) ParseObject();
     w_.WriteListEnd();
@@ -394,7 +397,10 @@ class TextParser {
             ExpectSymbol(']', "']'");
           }
           w_.WriteListBegin();
-          while (!IsWord("end")) ParseProperty();
+          while (!IsWord("end")) {
+            if (tok_ == Tok::End) Expected("'end'");
+            ParseProperty();
+          }
           Next();
           w_.WriteListEnd();
         }
@@ -467,12 +473,26 @@ class BinaryConverter {
 
   void Indent(int n) { out_.append(static_cast<std::size_t>(n), ' '); }
 
+  // Names that the text form could not carry (or would read back as something else) make the
+  // stream one that has no text form.
+  static const std::string& Checked(const std::string& name, bool dotted) {
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t dot = dotted ? name.find('.', start) : std::string::npos;
+      if (!IsValidIdent(name.substr(start, dot == std::string::npos ? std::string::npos : dot - start)))
+        throw EReadError(msg::InvalidImage);
+      if (dot == std::string::npos) return name;
+      start = dot + 1;
+    }
+  }
+
   void ConvertObject(int indent) {
     Depth depth(*this);
     std::int32_t child_pos = 0;
     const std::uint8_t flags = r_.ReadPrefix(child_pos);
-    const std::string cls = r_.ReadStr();
+    const std::string cls = Checked(r_.ReadStr(), false);
     const std::string name = r_.ReadStr();
+    if (!name.empty()) Checked(name, false);
     Indent(indent);
     out_ += (flags & ffInherited) ? "inherited " : (flags & ffInline) ? "inline " : "object ";
     if (!name.empty()) out_ += name + ": ";
@@ -488,8 +508,7 @@ class BinaryConverter {
   }
 
   void ConvertProperty(int indent) {
-    const std::string name = r_.ReadStr();
-    if (name.empty()) throw EReadError(msg::InvalidPropertyValue);
+    const std::string name = Checked(r_.ReadStr(), true);
     Indent(indent);
     out_ += name;
     out_ += " = ";
@@ -564,6 +583,7 @@ class BinaryConverter {
       case vaSingle: {
         r_.ReadValue();
         const float f = r_.Stream().ReadValue<float>();
+        if (!std::isfinite(f)) throw EReadError(msg::InvalidPropertyValue);
         char buf[64];
         auto res = std::to_chars(buf, buf + sizeof buf, f);
         std::string s(buf, res.ptr);
@@ -574,6 +594,7 @@ class BinaryConverter {
       case vaDate: {
         r_.ReadValue();
         const double d = r_.Stream().ReadValue<double>();
+        if (!std::isfinite(d)) throw EReadError(msg::InvalidPropertyValue);
         char buf[64];
         auto res = std::to_chars(buf, buf + sizeof buf, d);
         std::string s(buf, res.ptr);
@@ -598,7 +619,7 @@ class BinaryConverter {
       case vaIdent:
       case vaFalse:
       case vaTrue:
-      case vaNil: out_ += r_.ReadIdent(); return;
+      case vaNil: out_ += Checked(r_.ReadIdent(), true); return;
       case vaBinary: {
         const std::vector<std::uint8_t> bytes = r_.ReadBinary();
         static const char kHex[] = "0123456789ABCDEF";
@@ -619,7 +640,7 @@ class BinaryConverter {
         out_ += '[';
         for (std::size_t i = 0; i < idents.size(); ++i) {
           if (i) out_ += ", ";
-          out_ += idents[i];
+          out_ += Checked(idents[i], false);
         }
         out_ += ']';
         return;

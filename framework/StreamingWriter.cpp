@@ -118,6 +118,7 @@ void TWriter::WriteIdent(std::string_view Ident) {
 }
 
 void TWriter::WriteFloat(long double Value) {
+  if (!std::isfinite(Value)) throw EWriteError(msg::InvalidPropertyValue);
   std::uint8_t b[10];
   EncodeExtended(Value, b);
   WriteValue(vaExtended);
