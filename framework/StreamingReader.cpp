@@ -105,7 +105,12 @@ TValueType TReader::NextValue() {
   return v;
 }
 
-bool TReader::EndOfList() { return NextValue() == vaNull; }
+bool TReader::EndOfList() {
+  // Looks at the raw byte: a child object may begin with its prefix byte, which is no value tag.
+  const std::uint8_t b = ReadByte();
+  stream_->Seek(-1, soCurrent);
+  return b == 0;
+}
 
 void TReader::ReadListBegin() {
   if (ReadValue() != vaList) InvalidValue();

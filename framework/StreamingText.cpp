@@ -173,10 +173,23 @@ class TextParser {
     }
     if (pos_ < s_.size() && IsIdentChar(s_[pos_])) Invalid("invalid number");
     if (is_float) {
-      long double v = 0;
-      auto r = std::from_chars(num.data(), num.data() + num.size(), v);
-      if (r.ec != std::errc() || r.ptr != num.data() + num.size()) Invalid("invalid number");
-      float_ = v;
+      // Singles and dates are read at their own precision, so that their shortest text reads
+      // back as the same number.
+      auto parse = [&](auto& v) {
+        auto r = std::from_chars(num.data(), num.data() + num.size(), v);
+        if (r.ec != std::errc() || r.ptr != num.data() + num.size() || !std::isfinite(v)) Invalid("invalid number");
+        float_ = v;
+      };
+      if (float_suffix_ == 's') {
+        float f = 0;
+        parse(f);
+      } else if (float_suffix_ == 'd') {
+        double d = 0;
+        parse(d);
+      } else {
+        long double v = 0;
+        parse(v);
+      }
       tok_ = Tok::Float;
     } else {
       std::int64_t v = 0;
@@ -245,6 +258,12 @@ class TextParser {
     Next();
     return s;
   }
+  // A plain (undotted) identifier: class, object and set element names.
+  std::string ExpectName(const char* what) {
+    if (tok_ != Tok::Ident || text_.find('.') != std::string::npos) Expected(what);
+    if (text_.size() > 255) Invalid("name too long");
+    return ExpectIdent(what);
+  }
   bool AtObject() const { return IsWord("object") || IsWord("inherited") || IsWord("inline"); }
 
   void WriteName(const std::string& s) {
@@ -263,11 +282,11 @@ class TextParser {
       Expected("'object'");
     Next();
     std::string name;
-    std::string cls = ExpectIdent("identifier");
+    std::string cls = ExpectName("identifier");
     if (IsSymbol(':')) {
       Next();
       name = std::move(cls);
-      cls = ExpectIdent("class name");
+      cls = ExpectName("class name");
     }
     std::int64_t child_pos = 0;
     if (IsSymbol('[')) {
@@ -341,8 +360,7 @@ class TextParser {
         std::vector<std::string> idents;
         if (!IsSymbol(']')) {
           for (;;) {
-            std::string ident = ExpectIdent("identifier");
-            if (ident.size() > 255) Invalid("identifier too long");
+            std::string ident = ExpectName("identifier");
             idents.push_back(std::move(ident));
             if (IsSymbol(']')) break;
             ExpectSymbol(',', "','");
