@@ -1,0 +1,50 @@
+#pragma once
+// The Qt side of window handles, for the framework and the platform's own presentation code:
+// giving a widget a handle, finding the widget of a handle, the client-area widget, and the
+// borderless full-screen state.
+#include <exception>
+#include <functional>
+
+#include "platform/win/WinUser.h"
+
+class QWidget;
+class QEvent;
+
+namespace win {
+
+// Gives `widget` a handle with the window procedure `proc`; `parent` null makes it a top-level
+// window. Sends WM_CREATE (lParam: CREATESTRUCTA with `param`). The widget stays its owner's:
+// DestroyWindow forgets the handle but does not delete it. If the widget is deleted first, the
+// handle is forgotten then (no messages).
+HWND AttachWindow(QWidget* widget, WNDPROC proc, DWORD style, DWORD exStyle, HWND parent,
+                  void* param = nullptr);
+QWidget* WindowWidget(HWND hwnd);
+// The nearest window whose widget is `widget` or one of its ancestors.
+HWND WindowFromWidget(const QWidget* widget);
+// Events of `source` (a part of a composite widget, e.g. the text field inside a spin box) are
+// translated as events of `hwnd`.
+void AddEventSource(HWND hwnd, QWidget* source);
+
+// The widget that holds the child windows and whose size is the client rectangle; by default
+// the window's own widget. A form puts its menu bar above it.
+void SetClientWidget(HWND hwnd, QWidget* client);
+QWidget* ClientWidget(HWND hwnd);
+// Whether the window shows a menu bar (counted in its frame for the outer size).
+void SetWindowHasMenu(HWND hwnd, bool hasMenu);
+
+// Borderless and covering the whole screen, or back to the styles it had before.
+void SetFullScreenWindow(HWND hwnd, bool fullScreen);
+bool IsFullScreenWindow(HWND hwnd);
+
+// Exceptions escaping a window procedure called from the window system's event delivery (or a
+// timer) cannot travel through Qt; they are handed to this handler (the application object's
+// default error handler). Without one they are dropped.
+void SetExceptionHandler(std::function<void(std::exception_ptr)> handler);
+// Runs f; an exception goes to the handler above.
+void GuardedCall(const std::function<void()>& f);
+
+// Tests: delivers a Qt event to the window's widget as if the window system had sent it.
+// Returns whether a window procedure let it through to the default handling.
+bool DeliverQtEvent(HWND hwnd, QEvent* event);
+
+}  // namespace win
