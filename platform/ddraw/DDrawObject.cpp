@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/ddraw/DDrawInternal.h"
+#include "platform/ddraw/DDrawPresent.h"
 #include "platform/kernel/Library.h"
 #include "platform/mm/MMSystem.h"
 
@@ -935,6 +936,7 @@ std::shared_ptr<detail::AdapterState> FindAdapter(const GUID* driver, HRESULT& h
 }  // namespace
 
 HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** directDraw, IUnknown* outer) {
+  EnsureWindowPresenter();  // frames reach real windows once the window system runs
   if (!directDraw) return DDERR_INVALIDPARAMS;
   *directDraw = nullptr;
   if (outer) return win::CLASS_E_NOAGGREGATION;
@@ -946,6 +948,7 @@ HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** directDraw, IUnknown* outer
 }
 
 HRESULT DirectDrawCreateEx(GUID* driver, void** directDraw, REFIID iid, IUnknown* outer) {
+  EnsureWindowPresenter();  // frames reach real windows once the window system runs
   if (!directDraw) return DDERR_INVALIDPARAMS;
   *directDraw = nullptr;
   if (outer) return win::CLASS_E_NOAGGREGATION;
