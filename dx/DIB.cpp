@@ -234,8 +234,10 @@ void TDIBSharedImage::NewImage(int AWidth, int AHeight, int ABitCount, const Pix
   // Sizes that do not fit the header's 32-bit fields cannot be held.
   if (AWidth < 0 || AHeight < 0) InvalidDIB();
   const std::int64_t widthBytes = ((std::int64_t(ABitCount) * AWidth + 31) / 32) * 4;
+  constexpr std::int64_t kMaxSize = std::numeric_limits<std::int32_t>::max();
+  if (widthBytes > kMaxSize || (widthBytes > 0 && AHeight > kMaxSize / widthBytes))
+    throw fw::EOutOfMemory(fw::msg::OutOfMemory);
   const std::int64_t size = widthBytes * AHeight;
-  if (size > std::numeric_limits<std::int32_t>::max()) throw fw::EOutOfMemory(fw::msg::OutOfMemory);
 
   BitCount = ABitCount;
   Height = AHeight;
@@ -345,9 +347,13 @@ void TDIBSharedImage::LoadImage(fw::TStream& Stream, bool AMemoryImage) {
   CheckFormat(bc, layout);
   if (comp > win::BI_BITFIELDS) InvalidDIB();
   const std::int64_t left = Stream.Size() - Stream.Position();
-  const std::int64_t need =
-      rle ? std::int64_t(bi.biSizeImage) : ((std::int64_t(bc) * bi.biWidth + 31) / 32) * 4 * height;
-  if (need > left) throw fw::EReadError(fw::msg::ReadError);
+  if (rle) {
+    if (std::int64_t(bi.biSizeImage) > left) throw fw::EReadError(fw::msg::ReadError);
+  } else {
+    const std::int64_t widthBytes = ((std::int64_t(bc) * bi.biWidth + 31) / 32) * 4;
+    if (widthBytes > 0 && height > 0 && (widthBytes > left || height > left / widthBytes))
+      throw fw::EReadError(fw::msg::ReadError);
+  }
 
   NewImage(bi.biWidth, height, bc, layout, table, AMemoryImage, rle);
 

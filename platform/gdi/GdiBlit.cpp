@@ -536,34 +536,46 @@ bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, i
   std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::size_t next = 0;
 
-  std::vector<u8> idx(static_cast<std::size_t>(W), 0), set(static_cast<std::size_t>(W), 0);
+  // Only the source columns that are shown are kept, one per destination column: a run finds
+  // its columns by binary search, so wide bitmaps cost nothing beyond what is drawn.
+  std::vector<int> order(static_cast<std::size_t>(n)), cols(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return g.xs[a] < g.xs[b]; });
+  for (int k = 0; k < n; ++k) cols[static_cast<std::size_t>(k)] = g.xs[order[static_cast<std::size_t>(k)]];
+  std::vector<u8> idx(static_cast<std::size_t>(n), 0), set(static_cast<std::size_t>(n), 0);
   std::vector<u32> vals(static_cast<std::size_t>(n));
-  int touchedLo = W, touchedHi = -1;
+  bool touched = false;
 
   auto flush = [&](int row) {
-    if (touchedHi < 0) return;
+    if (!touched) return;
     while (next < rows.size() && rows[next].first < row) ++next;
     for (std::size_t k = next; k < rows.size() && rows[k].first == row; ++k) {
       int i = 0;
       while (i < n) {
-        while (i < n && !set[g.xs[i]]) ++i;
+        while (i < n && !set[static_cast<std::size_t>(i)]) ++i;
         const int start = i;
-        while (i < n && set[g.xs[i]]) {
-          vals[i] = c.lut[idx[g.xs[i]]];
+        while (i < n && set[static_cast<std::size_t>(i)]) {
+          vals[static_cast<std::size_t>(i)] = c.lut[idx[static_cast<std::size_t>(i)]];
           ++i;
         }
         if (i > start) w.Put(rows[k].second, g.dx0 + start, i - start, vals.data() + start);
       }
     }
-    std::fill(set.begin() + touchedLo, set.begin() + touchedHi + 1, 0);
-    touchedLo = W;
-    touchedHi = -1;
+    std::fill(set.begin(), set.end(), 0);
+    touched = false;
   };
-  auto put = [&](int x, u8 v) {
-    idx[x] = v;
-    set[x] = 1;
-    touchedLo = std::min(touchedLo, x);
-    touchedHi = std::max(touchedHi, x);
+  // Source columns [x0, x0 + count) take pixel(column - x0).
+  auto span = [&](int x0, int count, auto pixel) {
+    const int x1 = std::min<long long>(static_cast<long long>(x0) + count, W);
+    auto lo = std::lower_bound(cols.begin(), cols.end(), x0);
+    auto hi = std::lower_bound(lo, cols.end(), x1);
+    for (auto it = lo; it != hi; ++it) {
+      const auto k = static_cast<std::size_t>(it - cols.begin());
+      const auto i = static_cast<std::size_t>(order[k]);
+      idx[i] = pixel(*it - x0);
+      set[i] = 1;
+      touched = true;
+    }
   };
 
   const int lastRow = rows.back().first;
@@ -573,8 +585,9 @@ bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, i
     const u8 first = data[p], second = data[p + 1];
     p += 2;
     if (first > 0) {
-      for (int k = 0; k < first && x < W; ++k, ++x)
-        put(x, bpp == 8 ? second : static_cast<u8>((k & 1) ? (second & 0xF) : (second >> 4)));
+      if (bpp == 8) span(x, first, [&](int) { return second; });
+      else span(x, first, [&](int k) { return static_cast<u8>((k & 1) ? (second & 0xF) : (second >> 4)); });
+      x = std::min(W, x + first);
     } else if (second == 0) {
       flush(y);
       ++y;
@@ -593,12 +606,12 @@ bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, i
     } else {
       const std::size_t bytes = bpp == 8 ? second : (second + 1u) / 2;
       const std::size_t avail = std::min(bytes, size - p);
-      for (int k = 0; k < second && x < W; ++k, ++x) {
-        const std::size_t at = bpp == 8 ? static_cast<std::size_t>(k) : static_cast<std::size_t>(k / 2);
-        if (at >= avail) break;
-        const u8 b = data[p + at];
-        put(x, bpp == 8 ? b : static_cast<u8>((k & 1) ? (b & 0xF) : (b >> 4)));
-      }
+      // Pixels whose bytes are missing at the end of the data are not drawn.
+      const int have = static_cast<int>(bpp == 8 ? avail : std::min<std::size_t>(second, 2 * avail));
+      const u8* at = data + p;
+      if (bpp == 8) span(x, have, [&](int k) { return at[k]; });
+      else span(x, have, [&](int k) { return static_cast<u8>((k & 1) ? (at[k / 2] & 0xF) : (at[k / 2] >> 4)); });
+      x = std::min(W, x + second);
       p += avail;
     }
     if (p & 1) ++p;
