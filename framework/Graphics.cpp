@@ -13,8 +13,15 @@
 namespace fw {
 
 FW_REGISTER(TGraphicsObject, nullptr)
-FW_REGISTER(TBrush, nullptr)
-FW_REGISTER(TPen, nullptr)
+FW_REGISTER(TBrush, [](TClassBuilder<TBrush>& b) {
+  b.Color("Color", &TBrush::Color, &TBrush::SetColor).WithDefault(clWhite);
+  b.Enum("Style", {"bsSolid", "bsClear"}, &TBrush::Style, &TBrush::SetStyle).WithDefault(0);
+})
+FW_REGISTER(TPen, [](TClassBuilder<TPen>& b) {
+  b.Color("Color", &TPen::Color, &TPen::SetColor).WithDefault(clBlack);
+  b.Enum("Style", {"psSolid", "psClear"}, &TPen::Style, &TPen::SetStyle).WithDefault(0);
+  b.Integer("Width", &TPen::Width, &TPen::SetWidth).WithDefault(1);
+})
 FW_REGISTER(TCanvas, nullptr)
 FW_REGISTER(TGraphic, nullptr)
 FW_REGISTER(TPicture, nullptr)
