@@ -243,11 +243,15 @@ class TClassBuilder {
 
 }  // namespace fw
 
-// Defines T::StaticClass(). `declare` is a function or capture-less lambda taking
-// fw::TClassBuilder<T>&, or nullptr for a class without published properties.
+// Defines T::StaticClass() and makes the class known to the reader by name. `declare` is a
+// function or capture-less lambda taking fw::TClassBuilder<T>&, or nullptr for a class without
+// published properties.
 #define FW_REGISTER(T, declare)                                                              \
   const ::fw::TClassInfo& T::StaticClass() {                                                 \
     static const ::fw::TClassInfo& info = ::fw::TClassBuilder<T>::Build(                     \
         #T, &T::inherited::StaticClass(), static_cast<void (*)(::fw::TClassBuilder<T>&)>(declare)); \
     return info;                                                                             \
+  }                                                                                          \
+  namespace {                                                                                \
+  [[maybe_unused]] const bool fw_class_getter_##T = ::fw::RegisterClassGetter(#T, &T::StaticClass); \
   }

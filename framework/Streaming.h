@@ -86,7 +86,7 @@ class TReader : public TFiler {
   std::string ReadString();
   // An identifier; True, False and nil come back as "True", "False", "nil".
   std::string ReadIdent();
-  // Any number; infinities and NaNs are refused.
+  // Any number; infinities, NaNs and denormals are refused.
   long double ReadFloat();
   // A binary value (vaBinary) as bytes.
   std::vector<std::uint8_t> ReadBinary();

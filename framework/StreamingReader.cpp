@@ -214,9 +214,10 @@ std::string TReader::ReadIdent() {
 }
 
 long double TReader::ReadFloat() {
-  // Infinities and NaNs have no place in a stored property (nor a text form).
+  // Infinities, NaNs and denormals have no place in a stored property (nor a text form, which
+  // could not read them back).
   const long double v = ReadFloatValue();
-  if (!std::isfinite(v)) InvalidValue();
+  if (!std::isfinite(v) || (v != 0 && !std::isnormal(v))) InvalidValue();
   return v;
 }
 

@@ -601,7 +601,7 @@ class BinaryConverter {
       case vaSingle: {
         r_.ReadValue();
         const float f = r_.Stream().ReadValue<float>();
-        if (!std::isfinite(f)) throw EReadError(msg::InvalidPropertyValue);
+        if (!std::isfinite(f) || (f != 0 && !std::isnormal(f))) throw EReadError(msg::InvalidPropertyValue);
         char buf[64];
         auto res = std::to_chars(buf, buf + sizeof buf, f);
         std::string s(buf, res.ptr);
@@ -612,7 +612,7 @@ class BinaryConverter {
       case vaDate: {
         r_.ReadValue();
         const double d = r_.Stream().ReadValue<double>();
-        if (!std::isfinite(d)) throw EReadError(msg::InvalidPropertyValue);
+        if (!std::isfinite(d) || (d != 0 && !std::isnormal(d))) throw EReadError(msg::InvalidPropertyValue);
         char buf[64];
         auto res = std::to_chars(buf, buf + sizeof buf, d);
         std::string s(buf, res.ptr);

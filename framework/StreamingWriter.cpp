@@ -119,6 +119,7 @@ void TWriter::WriteIdent(std::string_view Ident) {
 
 void TWriter::WriteFloat(long double Value) {
   if (!std::isfinite(Value)) throw EWriteError(msg::InvalidPropertyValue);
+  if (Value != 0 && !std::isnormal(Value)) Value = 0;  // denormals are stored as zero
   std::uint8_t b[10];
   EncodeExtended(Value, b);
   WriteValue(vaExtended);

@@ -15,6 +15,13 @@ std::map<std::string, const TClassInfo*>& Registry() {
   return registry;
 }
 
+using ClassGetter = const TClassInfo& (*)();
+
+std::map<std::string, ClassGetter>& Getters() {
+  static std::map<std::string, ClassGetter> getters;
+  return getters;
+}
+
 }  // namespace
 
 const TClassInfo& TObject::StaticClass() {
@@ -69,9 +76,21 @@ std::vector<const TPropInfo*> TClassInfo::AllProps() const {
 
 void RegisterClass(const TClassInfo& cls) { Registry()[AnsiUpperCase(cls.Name)] = &cls; }
 
+bool RegisterClassGetter(const char* name, const TClassInfo& (*getter)()) {
+  // Only the name and a function are kept: building the class information now could touch
+  // other units' data before it is initialised.
+  Getters().emplace(AnsiUpperCase(name), getter);
+  return true;
+}
+
 const TClassInfo* GetClass(const std::string& name) {
-  auto it = Registry().find(AnsiUpperCase(name));
-  return it == Registry().end() ? nullptr : it->second;
+  const std::string key = AnsiUpperCase(name);
+  if (auto it = Registry().find(key); it != Registry().end()) return it->second;
+  if (auto it = Getters().find(key); it != Getters().end()) {
+    const TClassInfo& info = it->second();
+    return AnsiSameText(info.Name, name) ? &info : nullptr;
+  }
+  return nullptr;
 }
 
 const TClassInfo& FindClass(const std::string& name) {

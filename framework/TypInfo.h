@@ -147,6 +147,10 @@ class TClassInfo {
 
 // The class registry: classes the reader may create by name.
 void RegisterClass(const TClassInfo& cls);
+// Makes a class known by name before anything has asked for its class information: the first
+// look-up by name builds it. FW_REGISTER does this for every class at start-up, so that a stored
+// form may name any class linked into the program. Returns true.
+bool RegisterClassGetter(const char* name, const TClassInfo& (*getter)());
 const TClassInfo* GetClass(const std::string& name);
 // Raises EClassNotFound ("Class %s not found").
 const TClassInfo& FindClass(const std::string& name);

@@ -608,3 +608,22 @@ TEST(StreamingErrors, AbsurdLengthsAreRefusedBeforeAllocating) {
   EXPECT_EQ(read(std::string("\x05\0\0\0\0\0\0\0\x80\xFF\x7F", 11), [](TReader& r) { r.ReadFloat(); }),
             "Invalid property value");
 }
+
+namespace streamtest {
+// Known to the reader by name only: nothing else in this program asks for its class.
+class TLazyWidget : public TComponent {
+  FW_CLASS(TLazyWidget, TComponent)
+ public:
+  explicit TLazyWidget(TComponent* AOwner) : TComponent(AOwner) {}
+  int Size = 0;
+};
+FW_REGISTER(TLazyWidget, [](TClassBuilder<TLazyWidget>& b) { b.Integer("Size", &TLazyWidget::Size, &TLazyWidget::Size); })
+}  // namespace streamtest
+
+TEST(StreamingRoot, ClassesAreFoundByNameBeforeAnythingUsedThem) {
+  auto form = MakeOwned<TTestForm>(nullptr);
+  ReadRootComponentText(*form, "object Form1: TTestForm\n  object Lazy: tlazywidget\n    Size = 4\n  end\nend\n");
+  ASSERT_EQ(form->ComponentCount(), 1);
+  EXPECT_EQ(form->Components(0)->ClassName(), "TLazyWidget");
+  EXPECT_EQ(static_cast<TLazyWidget*>(form->Components(0))->Size, 4);
+}
