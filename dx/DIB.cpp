@@ -25,9 +25,14 @@ FW_REGISTER(TDIB, nullptr)
 
 PixelLayout MakePixelLayout(int R, int G, int B) {
   PixelLayout l;
-  l.RedMask = static_cast<std::int32_t>(((1u << R) - 1) << (G + B));
-  l.GreenMask = static_cast<std::int32_t>(((1u << G) - 1) << B);
-  l.BlueMask = static_cast<std::int32_t>((1u << B) - 1);
+  // Widths come from masks of up to 32 bits; the arithmetic is done wide enough for any of them.
+  R = std::clamp(R, 0, 32);
+  G = std::clamp(G, 0, 32);
+  B = std::clamp(B, 0, 32);
+  auto ones = [](int n) { return (std::uint64_t{1} << n) - 1; };
+  l.RedMask = static_cast<std::int32_t>(static_cast<std::uint32_t>(ones(R) << (G + B)));
+  l.GreenMask = static_cast<std::int32_t>(static_cast<std::uint32_t>(ones(G) << B));
+  l.BlueMask = static_cast<std::int32_t>(static_cast<std::uint32_t>(ones(B)));
   l.RedBits = R;
   l.GreenBits = G;
   l.BlueBits = B;

@@ -494,7 +494,10 @@ void TBitmap::Deselect() {
 }
 
 void TBitmap::SelectInto() {
-  if (dc_) return;
+  if (dc_) {
+    if (canvas_ && !canvas_->HandleAllocated()) canvas_->SetHandle(dc_);
+    return;
+  }
   win::HBITMAP h = Handle();
   if (!h) return;  // an empty bitmap has nothing to draw on
   dc_ = gdi::CreateCompatibleDC(nullptr);

@@ -189,6 +189,10 @@ TEST(PixelLayout, IsBuiltFromChannelWidthsOrMasks) {
   EXPECT_EQ(odd.RedMask, 0xF800);
   EXPECT_EQ(MakePixelLayoutFromMasks(0, 0xFF, 0).GreenBits, 8);
   EXPECT_EQ(MakePixelLayoutFromMasks(0, 0xFF, 0).RedBits, 0);
+  // A mask of all 32 bits is a width like any other (and no format of ours).
+  const PixelLayout wide = MakePixelLayoutFromMasks(0xFFFFFFFF, 0, 0);
+  EXPECT_EQ(wide.RedBits, 32);
+  EXPECT_EQ(static_cast<std::uint32_t>(wide.RedMask), 0xFFFFFFFFu);
 }
 
 TEST(DIBStoredForm, TrueColour256x256) {
