@@ -564,9 +564,20 @@ bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, i
     std::fill(set.begin(), set.end(), 0);
     touched = false;
   };
+  // Unstretched and unmirrored, destination column i shows source column cols[0] + i.
+  const bool straight = cols.back() - cols.front() == n - 1 && order.front() == 0;
   // Source columns [x0, x0 + count) take pixel(column - x0).
   auto span = [&](int x0, int count, auto pixel) {
-    const int x1 = std::min<long long>(static_cast<long long>(x0) + count, W);
+    const int x1 = static_cast<int>(std::min<long long>(static_cast<long long>(x0) + count, W));
+    if (straight) {
+      const int i0 = std::max(x0, cols.front()) - cols.front(), i1 = std::min(x1, cols.front() + n) - cols.front();
+      for (int i = i0; i < i1; ++i) idx[static_cast<std::size_t>(i)] = pixel(i + cols.front() - x0);
+      if (i1 > i0) {
+        std::memset(set.data() + i0, 1, static_cast<std::size_t>(i1 - i0));
+        touched = true;
+      }
+      return;
+    }
     auto lo = std::lower_bound(cols.begin(), cols.end(), x0);
     auto hi = std::lower_bound(lo, cols.end(), x1);
     for (auto it = lo; it != hi; ++it) {
