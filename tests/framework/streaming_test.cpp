@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "framework/ClassBuilder.h"
 #include "framework/Streaming.h"
@@ -113,6 +115,13 @@ class TTestWidget : public TComponent {
           if (!Data.empty()) s.WriteBuffer(Data.data(), static_cast<std::int64_t>(Data.size()));
         },
         !Data.empty());
+    // An older name, still read, never written.
+    Filer.DefineBinaryProperty(
+        "OldData", [this](TStream& s) {
+          Data.assign(static_cast<std::size_t>(s.Size()), 0);
+          if (!Data.empty()) s.ReadBuffer(Data.data(), s.Size());
+        },
+        nullptr, false);
   }
   void SetParentComponent(TComponent* p) override { parent_ = p; }
   TComponent* GetParentComponent() const override { return parent_; }
@@ -626,4 +635,143 @@ TEST(StreamingRoot, ClassesAreFoundByNameBeforeAnythingUsedThem) {
   ASSERT_EQ(form->ComponentCount(), 1);
   EXPECT_EQ(form->Components(0)->ClassName(), "TLazyWidget");
   EXPECT_EQ(static_cast<TLazyWidget*>(form->Components(0))->Size, 4);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values
+
+namespace {
+
+std::string Written(const std::function<void(TWriter&)>& f) {
+  TMemoryStream s;
+  TWriter w(s);
+  f(w);
+  return Bytes(s);
+}
+
+}  // namespace
+
+TEST(StreamingValues, IntegersTakeTheSmallestTag) {
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteInteger(-128); }), std::string("\x02\x80", 2));
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteInteger(127); }), std::string("\x02\x7F", 2));
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteInteger(128); }), std::string("\x03\x80\x00", 3));
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteInteger(-32769); }), std::string("\x04\xFF\x7F\xFF\xFF", 5));
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteInteger(10000); }), std::string("\x03\x10\x27", 3));
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteInteger(std::int64_t{1} << 32); }),
+            std::string("\x13\x00\x00\x00\x00\x01\x00\x00\x00", 9));
+  for (std::int64_t v : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{40000}, std::int64_t{-2147483648LL},
+                         std::int64_t{INT64_MIN}, std::int64_t{INT64_MAX}}) {
+    const std::string b = Written([v](TWriter& w) { w.WriteInteger(v); });
+    TBytesStream in(b.data(), b.size());
+    TReader r(in);
+    EXPECT_EQ(r.ReadInt64(), v);
+  }
+  const std::string big = Written([](TWriter& w) { w.WriteInteger(std::int64_t{1} << 31); });
+  TBytesStream in(big.data(), big.size());
+  TReader r(in);
+  EXPECT_THROW(r.ReadInteger(), EReadError);
+}
+
+TEST(StreamingValues, ExtendedIsTheTenByteFormat) {
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteFloat(1.5L); }),
+            std::string("\x05\x00\x00\x00\x00\x00\x00\x00\xC0\xFF\x3F", 11));
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteFloat(-2.0L); }),
+            std::string("\x05\x00\x00\x00\x00\x00\x00\x00\x80\x00\xC0", 11));
+  EXPECT_THROW(Written([](TWriter& w) { w.WriteFloat(std::numeric_limits<long double>::infinity()); }), EWriteError);
+  for (long double v : {0.0L, -0.0L, 0.1L, 1e-300L, 1e4000L, -123456789.125L, 3.14159265358979323846L}) {
+    const std::string b = Written([v](TWriter& w) { w.WriteFloat(v); });
+    TBytesStream in(b.data(), b.size());
+    TReader r(in);
+    const long double back = r.ReadFloat();
+    EXPECT_EQ(back, v);
+    EXPECT_EQ(std::signbit(back), std::signbit(v));
+  }
+}
+
+TEST(StreamingValues, StringsByContentAndCodePage) {
+  // ASCII as short or long strings, anything else as UTF-8.
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteString("ab"); }), "\x06\x02" "ab");
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteString(std::string(300, 'x')); }).substr(0, 5),
+            std::string("\x0C\x2C\x01\x00\x00", 5));
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteString("вода"); }), std::string("\x14\x08\x00\x00\x00", 5) + "вода");
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteIdent("true"); }), "\x09");
+  EXPECT_EQ(Written([](TWriter& w) { w.WriteIdent("nil"); }), "\x0D");
+  // Short strings of other writers are code page 1251; wide strings are UTF-16.
+  const std::string cp = std::string("\x06\x04\xE2\xEE\xE4\xE0", 6);
+  const std::string wide = std::string("\x12\x03\x00\x00\x00\x34\x04\x3D\xD8\x00\xDE", 11);
+  TBytesStream in1(cp.data(), cp.size());
+  EXPECT_EQ(TReader(in1).ReadString(), "вода");
+  TBytesStream in2(wide.data(), wide.size());
+  EXPECT_EQ(TReader(in2).ReadString(), "д\xF0\x9F\x98\x80");
+}
+
+TEST(StreamingText, LongStringsAreSplitAndJoined) {
+  auto form = MakeOwned<TTestForm>(nullptr);
+  auto* w = new TTestWidget(form.get());
+  w->SetName("W");
+  w->Caption = std::string(100, 'a') + "\t" + std::string(60, 'я') + "'";
+  const std::string text = ComponentToText(*form);
+  EXPECT_NE(text.find("' +\n"), std::string::npos);
+  EXPECT_NE(text.find("#9"), std::string::npos);
+  auto again = MakeOwned<TTestForm>(nullptr);
+  ReadRootComponentText(*again, text);
+  EXPECT_EQ(static_cast<TTestWidget*>(again->Components(0))->Caption, w->Caption);
+  // Hand-written forms: #-codes, $-hex and blanks anywhere.
+  auto hand = MakeOwned<TTestForm>(nullptr);
+  ReadRootComponentText(*hand, "\xEF\xBB\xBF  OBJECT Form1 : TTestForm\r\n object W: TTestWidget Width=$10 Caption='a'#$44'b'+\r\n 'c' end END");
+  auto* hw = static_cast<TTestWidget*>(hand->Components(0));
+  EXPECT_EQ(hw->Width, 16);
+  EXPECT_EQ(hw->Caption, "aDbc");
+}
+
+TEST(StreamingWriter, LeavesOutDefaultsEmptyValuesAndTheName) {
+  auto form = MakeOwned<TTestForm>(nullptr);
+  form->SetName("Form1");
+  auto* w = new TTestWidget(form.get());
+  w->SetName("W");
+  EXPECT_EQ(ComponentToText(*form),
+            "object Form1: TTestForm\n  object W: TTestWidget\n    Font.Height = -11\n    Items = <>\n  end\nend\n");
+  w->SetTag(7);
+  w->Font.Color = clBtnFace;
+  w->Font.Height = 0;
+  w->Ratio = 0.25L;
+  EXPECT_EQ(ComponentToText(*form),
+            "object Form1: TTestForm\n  object W: TTestWidget\n    Tag = 7\n    Ratio = 0.25\n    Font.Height = 0\n"
+            "    Font.Color = clBtnFace\n    Items = <>\n  end\nend\n");
+}
+
+TEST(StreamingReader, InheritedObjectsChangeExistingComponents) {
+  auto form = MakeOwned<TTestForm>(nullptr);
+  auto* made = new TTestWidget(form.get());
+  made->SetName("Made");
+  ReadRootComponentText(*form, "object Form1: TTestForm\n  inherited Made: TTestWidget\n    Width = 9\n  end\nend\n");
+  EXPECT_EQ(form->ComponentCount(), 1);
+  EXPECT_EQ(made->Width, 9);
+  EXPECT_EQ(made->loaded_calls_, 1);
+  EXPECT_EQ(ReadError("object Form1: TTestForm\n  inherited Missing: TTestWidget\n  end\nend\n"),
+            "Component Missing not found");
+}
+
+TEST(StreamingReader, ReadComponentCreatesByClassAndFreesOnFailure) {
+  auto owner = MakeOwned<TComponent>(nullptr);
+  const std::string good = ObjectTextToBinary("object Made: TTestWidget\n  Width = 3\nend\n");
+  TBytesStream in(good.data(), good.size());
+  TComponent* c = ReadComponent(in, nullptr, owner.get());
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->Owner(), owner.get());
+  EXPECT_EQ(c->Name(), "Made");
+  EXPECT_EQ(static_cast<TTestWidget*>(c)->Width, 3);
+  const std::string bad = ObjectTextToBinary("object Other: TTestWidget\n  Width = 'x'\nend\n");
+  TBytesStream in2(bad.data(), bad.size());
+  EXPECT_THROW(ReadComponent(in2, nullptr, owner.get()), EReadError);
+  EXPECT_EQ(owner->ComponentCount(), 1);
+}
+
+TEST(StreamingReader, DefinedPropertiesAreReadUnderEveryNameTheyDefine) {
+  auto form = MakeOwned<TTestForm>(nullptr);
+  ReadRootComponentText(*form, WithButton("OldData = {0102}"));
+  EXPECT_EQ(form->Button1->Data, (std::vector<std::uint8_t>{1, 2}));
+  const std::string text = ComponentToText(*form);
+  EXPECT_EQ(text.find("OldData"), std::string::npos);
+  EXPECT_NE(text.find("Data = {\n      0102}"), std::string::npos);
 }
