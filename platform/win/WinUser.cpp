@@ -220,11 +220,16 @@ Translator& TheTranslator() {
   return *t;
 }
 
+// A key event a window already got: Qt offers a key its receiver ignores to the parents too, the
+// window system gives it to the focus window only. Any other event clears it.
+const QEvent* g_keyInFlight = nullptr;
+
 // Counts the events the window system delivers, so that the message loop can tell an empty
 // queue from a busy one.
 class Counter : public QObject {
  public:
   bool eventFilter(QObject*, QEvent* ev) override {
+    if (ev != g_keyInFlight) g_keyInFlight = nullptr;
     switch (ev->type()) {
       case QEvent::DeferredDelete:
       case QEvent::ChildAdded:
@@ -347,6 +352,8 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
       auto* ke = static_cast<QKeyEvent*>(ev);
       QWidget* fw = QApplication::focusWidget();
       if (fw && WindowFromWidget(fw) != h) return false;  // passed on by a child: not ours
+      if (ev == g_keyInFlight) return false;
+      g_keyInFlight = ev;
       BYTE vk = VkFromQtKey(ke);
       if (!vk) return false;
       bool up = ev->type() == QEvent::KeyRelease;

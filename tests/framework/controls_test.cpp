@@ -273,4 +273,264 @@ TEST_F(Controls, DescriptionLoadsAndBindsMembers) {
   EXPECT_TRUE(f.log.empty()) << f.log.front();
 }
 
+
+void SendMouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, QPoint pos) {
+  QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button,
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+void Click(QWidget* w, QPoint pos = QPoint(2, 2)) {
+  SendMouse(w, QEvent::MouseButtonPress, Qt::LeftButton, pos);
+  SendMouse(w, QEvent::MouseButtonRelease, Qt::LeftButton, pos);
+}
+
+void TypeKey(QWidget* w, int key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QKeyEvent press(QEvent::KeyPress, key, mods, text);
+  QApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+  QApplication::sendEvent(w, &release);
+}
+
+class ShownControls : public Controls {
+ protected:
+  void SetUp() override {
+    Controls::SetUp();
+    form->Show();
+    form->Edit1->SetFocus();
+    form->log.clear();
+  }
+};
+
+TEST_F(ShownControls, MouseClicksReachHandlers) {
+  TTestForm& f = *form;
+  ASSERT_NE(f.Label1->WidgetIfMade(), nullptr);
+  Click(f.Label1->WidgetIfMade());
+  ASSERT_EQ(f.log, std::vector<std::string>{"Label1Click"});
+  // A press inside and a release outside the control is no click.
+  SendMouse(f.Label1->WidgetIfMade(), QEvent::MouseButtonPress, Qt::LeftButton, QPoint(2, 2));
+  SendMouse(f.Label1->WidgetIfMade(), QEvent::MouseButtonRelease, Qt::LeftButton, QPoint(-5, 2));
+  EXPECT_EQ(f.log.size(), 1u);
+
+  auto* button = qobject_cast<QPushButton*>(f.Button1->WidgetIfMade());
+  ASSERT_NE(button, nullptr);
+  button->click();
+  EXPECT_EQ(f.log.back(), "Button1Click");
+  EXPECT_EQ(button->text().toStdString(), "підтвердити дані");
+  // The check box raises OnClick on every change of state, also set by the program.
+  int clicks = 0;
+  f.CheckBox1->OnClick = [&](TObject*) { ++clicks; };
+  f.CheckBox1->SetChecked(true);
+  f.CheckBox1->SetChecked(true);
+  qobject_cast<QCheckBox*>(f.CheckBox1->WidgetIfMade())->click();
+  EXPECT_FALSE(f.CheckBox1->Checked());
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST_F(ShownControls, ChangeEventsFireOncePerActualChange) {
+  TTestForm& f = *form;
+  f.Edit1->SetText("50");  // the text it has: nothing
+  EXPECT_TRUE(f.log.empty());
+  f.Edit1->SetText("539");
+  EXPECT_EQ(f.log, std::vector<std::string>{"Edit1Change:539"});
+  auto* line = f.Edit1->LineEdit();
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->text().toStdString(), "539");
+  f.log.clear();
+  line->end(false);
+  TypeKey(line, Qt::Key_1, "1");
+  EXPECT_EQ(f.log, (std::vector<std::string>{"FormKeyDown:49", "Edit1Change:5391"}));
+  EXPECT_EQ(f.Edit1->Text(), "5391");
+  f.log.clear();
+  line->setText("5391");  // the widget told the same text again
+  f.Edit1->SetText("");
+  f.Edit1->SetText("");
+  EXPECT_EQ(f.log, std::vector<std::string>{"Edit1Change:"});
+
+  // The spin edit takes any typed text; Value and the buttons keep to the range.
+  f.log.clear();
+  QLineEdit* spin = f.Spin1->LineEdit();
+  ASSERT_NE(spin, nullptr);
+  spin->setText("31");
+  EXPECT_EQ(f.log, std::vector<std::string>{"Spin1Change:31"});
+  EXPECT_EQ(f.Spin1->Value(), 31);
+  f.Spin1->UpClick();
+  EXPECT_EQ(f.Spin1->Text(), "5");
+  f.Spin1->UpClick();  // already at the top: the text stays, no event
+  EXPECT_EQ(f.log.size(), 2u);
+  f.Spin1->SetText("abc");
+  EXPECT_EQ(f.Spin1->Value(), 1);
+  f.Spin1->SetValue(0);
+  EXPECT_EQ(f.Spin1->Text(), "1");
+}
+
+TEST_F(ShownControls, MenuCommandsAndInitMenu) {
+  TTestForm& f = *form;
+  QMenuBar* bar = f.WidgetIfMade()->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(bar->actions().size(), 1);
+  EXPECT_EQ(bar->actions()[0]->text().toStdString(), "Меню");
+  QMenu* menu = bar->actions()[0]->menu();
+  ASSERT_NE(menu, nullptr);
+  int initMenus = 0;
+  TWndMethod old = f.WindowProc;
+  f.WindowProc = [&](TMessage& m) {
+    if (m.Msg == win::WM_INITMENU) ++initMenus;
+    old(m);
+  };
+  emit menu->aboutToShow();
+  EXPECT_EQ(initMenus, 1);
+  menu->actions()[0]->trigger();
+  EXPECT_EQ(f.log, std::vector<std::string>{"N2Click"});
+  // A disabled item does nothing; the rebuilt bar shows it disabled.
+  f.N2->SetEnabled(false);
+  f.N2->Click();
+  EXPECT_EQ(f.log.size(), 1u);
+  menu = f.WidgetIfMade()->findChild<QMenuBar*>()->actions()[0]->menu();
+  EXPECT_FALSE(menu->actions()[0]->isEnabled());
+  f.WindowProc = old;
+}
+
+TEST_F(ShownControls, TimerTicksAreDrivenByTheVirtualClock) {
+  TTestForm& f = *form;
+  win::SetVirtualTimers(true);
+  EXPECT_EQ(win::AdvanceTimers(1000), 0);  // disabled
+  f.Timer1->SetEnabled(true);
+  EXPECT_TRUE(f.Timer1->Running());
+  EXPECT_EQ(win::AdvanceTimers(99), 0);
+  EXPECT_EQ(win::AdvanceTimers(1), 1);
+  EXPECT_EQ(win::AdvanceTimers(250), 2);
+  EXPECT_EQ(f.log.size(), 3u);
+  f.Timer1->SetEnabled(false);
+  EXPECT_EQ(win::AdvanceTimers(1000), 0);
+
+  // A failing tick reaches the default error handler's message box; the timer goes on.
+  testsupport::MessageBoxRecorder boxes;
+  f.throw_in_timer = true;
+  f.Timer1->SetEnabled(true);
+  EXPECT_EQ(win::AdvanceTimers(200), 2);
+  ASSERT_EQ(boxes.Boxes.size(), 2u);
+  EXPECT_EQ(boxes.Boxes[0].Text, "'x' is not a valid integer value");
+  EXPECT_EQ(boxes.Boxes[0].Caption, Application->Title());
+  EXPECT_EQ(boxes.Boxes[0].Type & 0x0F, win::MB_OK);
+  f.Timer1->SetEnabled(false);
+  win::SetVirtualTimers(false);
+}
+
+TEST_F(ShownControls, ContextPopupOnAShape) {
+  TTestForm& f = *form;
+  QWidget* w = f.Shape1->WidgetIfMade();
+  ASSERT_NE(w, nullptr);
+  QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(30, 40), w->mapToGlobal(QPoint(30, 40)));
+  QApplication::sendEvent(w, &e);
+  EXPECT_EQ(f.log, std::vector<std::string>{"Shape1ContextPopup:30,40"});
+}
+
+TEST_F(ShownControls, KeyPreviewSeesKeysFirstAndCanSwallowThem) {
+  TTestForm& f = *form;
+  QLineEdit* line = f.Edit1->LineEdit();
+  line->end(false);
+  TypeKey(line, Qt::Key_2, "2");
+  ASSERT_EQ(f.log.size(), 2u);
+  EXPECT_EQ(f.log[0], "FormKeyDown:50");
+  EXPECT_EQ(f.log[1], "Edit1Change:502");
+  f.log.clear();
+  TypeKey(line, Qt::Key_Z, "z");  // the form's handler clears the key: the edit never sees it
+  EXPECT_EQ(f.log, std::vector<std::string>{"FormKeyDown:90"});
+  EXPECT_EQ(f.Edit1->Text(), "502");
+  f.log.clear();
+  TypeKey(line, Qt::Key_Return, "\r", Qt::AltModifier);
+  EXPECT_EQ(f.log, std::vector<std::string>{"FormKeyDown:13+alt"});
+  // The key table followed the keys.
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(line, &down);
+  EXPECT_LT(win::GetAsyncKeyState(win::VK_ESCAPE), 0);
+  QKeyEvent up(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(line, &up);
+  EXPECT_EQ(win::GetAsyncKeyState(win::VK_ESCAPE), 0);
+}
+
+TEST_F(ShownControls, PagesLabelsAndAlignment) {
+  TTestForm& f = *form;
+  EXPECT_TRUE(f.TabSheet2->Visible());
+  EXPECT_FALSE(f.TabSheet1->Visible());
+  TRect d = f.PageControl1->DisplayRect();
+  EXPECT_EQ(f.TabSheet1->Width(), d.right - d.left);
+  int changes = 0;
+  f.PageControl1->OnChange = [&](TObject*) { ++changes; };
+  auto* tabs = f.PageControl1->WidgetIfMade()->findChild<QTabBar*>();
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->tabText(0).toStdString(), "Властивості");
+  tabs->setCurrentIndex(0);
+  EXPECT_EQ(f.PageControl1->ActivePage(), f.TabSheet1);
+  EXPECT_TRUE(f.TabSheet1->Visible());
+  EXPECT_FALSE(f.TabSheet2->Visible());
+  EXPECT_EQ(changes, 1);
+  // An auto-sized label fits its caption; a longer caption widens it.
+  int w = f.Label1->Width();
+  EXPECT_GT(w, 0);
+  f.Label1->SetCaption("Густина тіла та рідини");
+  EXPECT_GT(f.Label1->Width(), w);
+  // alClient fills the parent's client area and follows it.
+  f.Panel1->SetAlign(alClient);
+  EXPECT_EQ(f.Panel1->Left(), 0);
+  EXPECT_EQ(f.Panel1->Width(), f.ClientWidth());
+  EXPECT_EQ(f.Panel1->Height(), f.ClientHeight());
+  f.SetBounds(f.Left(), f.Top(), 500, 400);
+  EXPECT_EQ(f.Panel1->Width(), f.ClientWidth());
+  f.TrackBar1->SetPosition(500);
+  EXPECT_EQ(f.TrackBar1->Position(), 100);
+}
+
+TEST_F(ShownControls, FontFallsBackToACyrillicFamily) {
+  TFont font;
+  font.SetName("MS Sans Serif");  // not on this system
+  EXPECT_EQ(font.ResolvedFamily(), TFont::FallbackFamily());
+  font.SetHeight(-13);
+  EXPECT_EQ(font.Size(), 10);
+  int changes = 0;
+  font.OnChange = [&](TObject*) { ++changes; };
+  font.SetHeight(-13);
+  font.SetStyle(TFontStyles{fsItalic});
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(font.ToQFont().italic());
+  EXPECT_EQ(font.ToQFont().pixelSize(), 13);
+}
+
+TEST(ControlsDescription, NamesOfMissingThingsAreReported) {
+  testsupport::EnsureApplication();
+  auto expectError = [](std::string text, const std::string& needle) {
+    try {
+      auto f = MakeOwned<TTestForm>(nullptr, text);
+      ADD_FAILURE() << "no error for " << needle;
+    } catch (const Exception& e) {
+      EXPECT_NE(std::string(e.Message()).find(needle), std::string::npos) << e.Message();
+    }
+  };
+  std::string base = kDescription;
+  auto replace = [&](const std::string& from, const std::string& to) {
+    std::string s = base;
+    s.replace(s.find(from), from.size(), to);
+    return s;
+  };
+  expectError(replace("object Button1: TButton", "object Button1: TButtonX"), "TButtonX");
+  expectError(replace("OnClick = Button1Click", "OnClick = Button9Click"), "Button9Click");
+  expectError(replace("Caption = 'CheckBox1'", "Kaption = 'CheckBox1'"), "Kaption");
+}
+
+TEST_F(ShownControls, ScreenshotOfTheTestForm) {
+  TTestForm& f = *form;
+  f.Edit1->SetText("Ґанок їжака");
+  f.PageControl1->SetActivePage(f.TabSheet1);
+  QApplication::processEvents();
+  std::string path = testsupport::SaveWidgetPng(f.WidgetIfMade(), "test_form.png");
+  ASSERT_FALSE(path.empty());
+  QImage img(QString::fromStdString(path));
+  ASSERT_FALSE(img.isNull());
+  EXPECT_EQ(img.width(), f.WidgetIfMade()->width());
+  // The shape's brush colour is on the picture (R 6F, G 72, B B0 at a point of the shape).
+  QPoint inShape = f.Shape1->WidgetIfMade()->mapTo(f.WidgetIfMade(), QPoint(100, 50));
+  EXPECT_EQ(img.pixelColor(inShape), QColor(0x6F, 0x72, 0xB0));
+}
+
 }  // namespace tf
