@@ -21,7 +21,7 @@ class TFuzzFont : public TPersistent {
   int Height = -11;
   TSet<TFuzzStyle> Style;
   TColor Color = clWindowText;
-  std::string Name = "Arial";
+  std::string Name;  // empty by default: empty strings are not stored
 };
 
 class TFuzzItems : public TOwnedCollection {
