@@ -110,14 +110,44 @@ void KeyedRowRange(T* __restrict d, const T* __restrict s, LONG n, T low, T span
   }
 }
 
+// The whole rectangle in one call, so that the processor's widest vectors can be chosen once.
+template <class T>
+inline void KeyedRectExact(uint8_t* d, LONG dpitch, const uint8_t* s, LONG spitch, LONG w, LONG h, T key) {
+  for (LONG row = 0; row < h; ++row)
+    KeyedRowExact(reinterpret_cast<T*>(d + static_cast<std::ptrdiff_t>(row) * dpitch),
+                  reinterpret_cast<const T*>(s + static_cast<std::ptrdiff_t>(row) * spitch), w, key);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define DDRAW_WIDEST __attribute__((target_clones("avx2", "default")))
+#else
+#define DDRAW_WIDEST
+#endif
+
+DDRAW_WIDEST void KeyedRect8(uint8_t* d, LONG dp, const uint8_t* s, LONG sp, LONG w, LONG h, uint8_t key) {
+  KeyedRectExact<uint8_t>(d, dp, s, sp, w, h, key);
+}
+DDRAW_WIDEST void KeyedRect16(uint8_t* d, LONG dp, const uint8_t* s, LONG sp, LONG w, LONG h, uint16_t key) {
+  KeyedRectExact<uint16_t>(d, dp, s, sp, w, h, key);
+}
+DDRAW_WIDEST void KeyedRect32(uint8_t* d, LONG dp, const uint8_t* s, LONG sp, LONG w, LONG h, uint32_t key) {
+  KeyedRectExact<uint32_t>(d, dp, s, sp, w, h, key);
+}
+
 template <class T>
 void KeyedCopyTyped(const PixelView& d, LONG x, LONG y, const PixelView& s, const RECT& sr, const KeyRange& key) {
   const LONG w = RectWidth(sr);
   const T low = static_cast<T>(key.Low);
   if (key.Low == key.High) {
-    for (LONG row = 0; row < RectHeight(sr); ++row)
-      KeyedRowExact(reinterpret_cast<T*>(Row(d, y + row)) + x,
-                    reinterpret_cast<const T*>(Row(s, sr.top + row)) + sr.left, w, low);
+    uint8_t* dp = Row(d, y) + static_cast<std::ptrdiff_t>(x) * sizeof(T);
+    const uint8_t* sp = Row(s, sr.top) + static_cast<std::ptrdiff_t>(sr.left) * sizeof(T);
+    if constexpr (sizeof(T) == 1) {
+      KeyedRect8(dp, d.Pitch, sp, s.Pitch, w, RectHeight(sr), low);
+    } else if constexpr (sizeof(T) == 2) {
+      KeyedRect16(dp, d.Pitch, sp, s.Pitch, w, RectHeight(sr), low);
+    } else {
+      KeyedRect32(dp, d.Pitch, sp, s.Pitch, w, RectHeight(sr), low);
+    }
   } else {
     const T span = static_cast<T>(key.High - key.Low);
     for (LONG row = 0; row < RectHeight(sr); ++row)
@@ -195,6 +225,51 @@ void GeneralBlit(const PixelView& d, const PixelView& s, const BltParams& p, con
   }
 }
 
+
+// Copies of a few dozen bytes, inline: a call per run would cost more than the copy.
+inline void CopyBytes(uint8_t* __restrict d, const uint8_t* __restrict s, std::size_t n) {
+  if (n > 32) {
+    std::memcpy(d, s, n);  // the library's copy uses the widest moves the processor has
+    return;
+  }
+  if (n >= 16) {
+    std::memcpy(d, s, 16);
+    std::memcpy(d + n - 16, s + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(d, s, 8);
+    std::memcpy(d + n - 8, s + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(d, s, 4);
+    std::memcpy(d + n - 4, s + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
+  }
+}
+
+void CopyRuns(const PixelView& dest, LONG x, LONG y, const PixelView& source, const RECT& sr, const KeySpans& spans) {
+  const std::size_t bytes = dest.BitCount / 8;
+  const std::uint32_t* rowStart = spans.RowStart.data();
+  const LONG* runs = spans.Runs.data();
+  const LONG left = sr.left, right = sr.right;
+  const bool whole = left == 0 && right == source.Width;
+  for (LONG row = 0; row < RectHeight(sr); ++row) {
+    const std::size_t sy = static_cast<std::size_t>(sr.top + row);
+    const uint8_t* srow = Row(source, sr.top + row);
+    uint8_t* drow = Row(dest, y + row) + static_cast<std::size_t>(x) * bytes;
+    const std::uint32_t end = rowStart[sy + 1];
+    for (std::uint32_t i = rowStart[sy]; i < end; i += 2) {
+      LONG a = runs[i], b = runs[i + 1];
+      if (!whole) {
+        a = std::max(a, left);
+        b = std::min(b, right);
+        if (a >= b) continue;
+      }
+      CopyBytes(drow + static_cast<std::size_t>(a - left) * bytes, srow + static_cast<std::size_t>(a) * bytes,
+                static_cast<std::size_t>(b - a) * bytes);
+    }
+  }
+}
+
 }  // namespace
 
 void Fill(const PixelView& dest, const RECT& rect, uint32_t value) {
@@ -215,7 +290,38 @@ void Fill(const PixelView& dest, const RECT& rect, uint32_t value) {
   }
 }
 
-void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const RECT& sr, const KeyRange* key) {
+void BuildSpans(const PixelView& s, std::uint64_t version, const KeyRange& key, KeySpans& spans) {
+  spans.Bits = s.Bits;
+  spans.Version = version;
+  spans.Key = key;
+  spans.Width = s.Width;
+  spans.Height = s.Height;
+  spans.RowStart.assign(static_cast<std::size_t>(s.Height) + 1, 0);
+  spans.Runs.clear();
+  spans.Worthwhile = false;
+  if (!FastFormat(s)) return;
+  std::uint64_t opaque = 0;
+  for (LONG y = 0; y < s.Height; ++y) {
+    spans.RowStart[static_cast<std::size_t>(y)] = static_cast<std::uint32_t>(spans.Runs.size());
+    LONG x = 0;
+    while (x < s.Width) {
+      while (x < s.Width && key.Contains(reference::GetPixel(s, x, y))) ++x;
+      if (x == s.Width) break;
+      const LONG start = x;
+      while (x < s.Width && !key.Contains(reference::GetPixel(s, x, y))) ++x;
+      spans.Runs.push_back(start);
+      spans.Runs.push_back(x);
+      opaque += static_cast<std::uint64_t>(x - start);
+    }
+  }
+  spans.RowStart.back() = static_cast<std::uint32_t>(spans.Runs.size());
+  const std::size_t runs = spans.Runs.size() / 2;
+  // Below a few hundred pixels a run costs more in calls than the vector test of every pixel.
+  spans.Worthwhile = runs == 0 || opaque / runs >= 256;
+}
+
+void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const RECT& sr, const KeyRange* key,
+          const KeySpans* spans) {
   if (Empty(sr)) return;
   const RECT dr{x, y, x + RectWidth(sr), y + RectHeight(sr)};
   if (dest.BitCount != source.BitCount || !FastFormat(dest) || !FastFormat(source)) {
@@ -255,6 +361,10 @@ void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const 
     return Copy(dest, x, y, source, sr, nullptr);
   }
   const KeyRange k{key->Low, std::min(key->High, mask)};
+  if (spans && spans->Worthwhile && spans->Bits == source.Bits && spans->Key.Low == key->Low &&
+      spans->Key.High == key->High && !SameMemory(dest, source)) {
+    return CopyRuns(dest, x, y, source, sr, *spans);
+  }
   switch (dest.BitCount) {
     case 8:
       return KeyedCopyTyped<uint8_t>(dest, x, y, source, sr, k);
@@ -279,7 +389,7 @@ void Blit(const PixelView& dest, const PixelView& source, const BltParams& param
     const RECT sr{params.Source.left + (clip.left - params.Dest.left), params.Source.top + (clip.top - params.Dest.top),
                   params.Source.left + (clip.right - params.Dest.left),
                   params.Source.top + (clip.bottom - params.Dest.top)};
-    return Copy(dest, clip.left, clip.top, source, sr, params.SourceKey);
+    return Copy(dest, clip.left, clip.top, source, sr, params.SourceKey, params.SourceSpans);
   }
   if (SameMemory(dest, source) && !Empty(Intersect(clip, params.Source))) {
     const Snapshot snap(source, params.Source);

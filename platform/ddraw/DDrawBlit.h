@@ -4,6 +4,7 @@
 // path does the same one pixel at a time through plain reads and writes and is what the fast path
 // is checked against.
 #include <cstdint>
+#include <vector>
 
 #include "platform/win/WinTypes.h"
 
@@ -29,6 +30,8 @@ struct KeyRange {
   bool Contains(std::uint32_t v) const { return v >= Low && v <= High; }
 };
 
+struct KeySpans;
+
 // One blit. Dest is the whole destination rectangle and Source the whole source rectangle; when
 // their sizes differ the source is stretched (nearest pixel). Only the part of Dest inside Clip is
 // written. Both rectangles lie within their surfaces and Clip within Dest.
@@ -40,6 +43,7 @@ struct BltParams {
   bool MirrorUpDown = false;
   const KeyRange* SourceKey = nullptr;  // source pixels in this range are not copied
   const KeyRange* DestKey = nullptr;    // only destination pixels in this range are replaced
+  const KeySpans* SourceSpans = nullptr;  // the source's runs under SourceKey, if known
 };
 
 // The source pixel a destination pixel takes: index i of n destination pixels over a source
@@ -54,9 +58,29 @@ void Fill(const PixelView& dest, const RECT& rect, std::uint32_t value);
 // Source and destination must have the same BitCount. They may be the same memory, overlapping.
 void Blit(const PixelView& dest, const PixelView& source, const BltParams& params);
 
-// Opaque or source-keyed copy of Source (1:1) to (x, y), all inside the surfaces.
+// The opaque runs of a source surface under a colour key, row by row, kept with the surface so
+// that a sprite drawn every frame is copied run by run instead of tested pixel by pixel. Built
+// only where the runs are long enough to pay for it.
+struct KeySpans {
+  const std::uint8_t* Bits = nullptr;  // the memory and its version the runs describe
+  std::uint64_t Version = 0;
+  KeyRange Key;
+  LONG Width = 0;
+  LONG Height = 0;
+  bool Worthwhile = false;
+  std::vector<std::uint32_t> RowStart;  // Height + 1 offsets into Runs
+  std::vector<LONG> Runs;               // pairs: first opaque column, one past the last
+  bool Describes(const PixelView& v, std::uint64_t version, const KeyRange& key) const {
+    return Bits == v.Bits && Version == version && Key.Low == key.Low && Key.High == key.High &&
+           Width == v.Width && Height == v.Height;
+  }
+};
+void BuildSpans(const PixelView& source, std::uint64_t version, const KeyRange& key, KeySpans& spans);
+
+// Opaque or source-keyed copy of Source (1:1) to (x, y), all inside the surfaces. Spans, when
+// given, describe the source under that key.
 void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const RECT& sourceRect,
-          const KeyRange* sourceKey);
+          const KeyRange* sourceKey, const KeySpans* spans = nullptr);
 
 namespace reference {
 std::uint32_t GetPixel(const PixelView& view, LONG x, LONG y);

@@ -64,6 +64,7 @@ struct Buffer {
   DWORD Height = 0;
   DWORD BitCount = 0;
   bool Video = false;  // charged to the budget
+  std::uint64_t Version = 0;  // counts the writes, for what is cached about the contents
   ~Buffer();
   Buffer() = default;
   Buffer(const Buffer&) = delete;
@@ -217,6 +218,10 @@ class SurfaceObject final : public RefCounted,
 
   // --- for the rest of the module
   static SurfaceObject* From(IUnknown* any);
+  // Every surface interface in the program is one of these objects.
+  static SurfaceObject* From(IDirectDrawSurface* s) { return static_cast<SurfaceObject*>(s); }
+  static SurfaceObject* From(IDirectDrawSurface4* s) { return static_cast<SurfaceObject*>(s); }
+  static SurfaceObject* From(IDirectDrawSurface7* s) { return static_cast<SurfaceObject*>(s); }
   IDirectDrawSurface* V1() { return static_cast<IDirectDrawSurface*>(this); }
   IDirectDrawSurface4* V4() { return static_cast<IDirectDrawSurface4*>(this); }
   IDirectDrawSurface7* V7() { return static_cast<IDirectDrawSurface7*>(this); }
@@ -250,6 +255,8 @@ class SurfaceObject final : public RefCounted,
 
   // The DC or lock that is out: a surface in use cannot be blitted, flipped or locked again.
   blit::PixelView View() const;
+  // The opaque runs of this surface under a source key, when they pay; null otherwise.
+  const blit::KeySpans* SpansFor(const blit::KeyRange& key);
   void Touched(const RECT* changed);
 
  protected:
@@ -288,6 +295,8 @@ class SurfaceObject final : public RefCounted,
   std::uint8_t* lockPointer_ = nullptr;
   HDC dc_ = nullptr;
   DWORD uniqueness_ = 1;
+  std::unique_ptr<blit::KeySpans> spans_;
+  int keyedBlits_ = 0;  // keyed blits from this surface since its contents last changed
   friend class DirectDrawObject;
 };
 

@@ -119,8 +119,20 @@ blit::PixelView SurfaceObject::View() const {
                          static_cast<LONG>(desc_.dwHeight), desc_.ddpfPixelFormat.dwRGBBitCount};
 }
 
+const blit::KeySpans* SurfaceObject::SpansFor(const blit::KeyRange& key) {
+  const blit::PixelView v = View();
+  if (spans_ && spans_->Describes(v, memory_->Version, key)) return spans_->Worthwhile ? spans_.get() : nullptr;
+  // A surface drawn once is not worth the scan; one drawn again and again is.
+  if (++keyedBlits_ < 2) return nullptr;
+  keyedBlits_ = 0;
+  if (!spans_) spans_ = std::make_unique<blit::KeySpans>();
+  blit::BuildSpans(v, memory_->Version, key, *spans_);
+  return spans_->Worthwhile ? spans_.get() : nullptr;
+}
+
 void SurfaceObject::Touched(const RECT* changed) {
   ++uniqueness_;
+  ++memory_->Version;
   if (Visible()) PresentBuffer(*adapter_, *memory_, changed, palette_);
 }
 
@@ -217,6 +229,7 @@ HRESULT SurfaceObject::BltImpl(RECT* destRect, SurfaceObject* src, RECT* sourceR
     p.MirrorUpDown = ((fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0) != rotate;
   }
   const blit::PixelView sv = src->View();
+  if (p.SourceKey && src != this && !p.DestKey && !p.MirrorLeftRight && !p.MirrorUpDown) p.SourceSpans = src->SpansFor(*p.SourceKey);
   for (const RECT& c : clips) {
     const RECT r = Intersect(Intersect(c, dr), whole);
     if (Empty(r)) continue;
@@ -257,7 +270,7 @@ HRESULT SurfaceObject::BltFastImpl(DWORD x, DWORD y, SurfaceObject* src, RECT* s
   } else if (flags & DDBLTFAST_SRCCOLORKEY) {
     if (!src->hasSrcKey_) return DDERR_NOCOLORKEY;
     const blit::KeyRange k = KeyFor(src->srcKey_, bits);
-    blit::Copy(View(), dr.left, dr.top, src->View(), sr, &k);
+    blit::Copy(View(), dr.left, dr.top, src->View(), sr, &k, src == this ? nullptr : src->SpansFor(k));
   } else {
     blit::Copy(View(), dr.left, dr.top, src->View(), sr, nullptr);
   }
@@ -665,6 +678,7 @@ HRESULT SurfaceObject::RestoreChain() {
   }
   for (SurfaceObject* m : members) {
     std::memset(m->memory_->Memory.get(), 0, m->memory_->Bytes);
+    ++m->memory_->Version;
     m->lost_ = false;
     ++m->uniqueness_;
   }
