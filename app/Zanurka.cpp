@@ -1,12 +1,16 @@
-// FloatBench: the program's entry.
-#include <QApplication>
-#include <QWidget>
+// FloatBench: the program's entry. The parameter form is created first and so becomes the main
+// form; the modelling window is created hidden; the message loop runs until "Вийти" or until
+// the main form is closed.
+#include "app/Main.h"
+#include "app/Unit3.h"
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QWidget main;
-  main.setWindowTitle("FloatBench");
-  main.resize(800, 600);
-  main.showMaximized();
-  return app.exec();
+int main() {
+  fw::InitApplication();
+  fw::Application->Initialize();
+  fw::Application->SetTitle("FloatBench");
+  fw::Application->CreateForm(app::Form1);
+  fw::Application->CreateForm(app::Form3);
+  fw::Application->Run();
+  fw::FreeApplication();
+  return 0;
 }
