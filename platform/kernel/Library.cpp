@@ -106,7 +106,19 @@ void SetUnloadHook(std::function<void(const std::string& name)> hook) {
   r.unload_hook = std::move(hook);
 }
 
+}  // namespace kernel
+
+namespace ddraw {
+void RegisterModule();  // "DDraw.dll", built into the platform
+}  // namespace ddraw
+
+namespace kernel {
+
 HMODULE LoadLibraryA(const char* name) {
+  // The built-in modules register themselves; calling them here makes sure they are linked in
+  // and registered before the first load.
+  static const bool builtins = (ddraw::RegisterModule(), true);
+  (void)builtins;
   if (!name || !*name) return nullptr;
   Registry& r = Reg();
   std::lock_guard lock(r.mutex);
