@@ -206,6 +206,19 @@ void ConvTrue(const u8* srow, const int* xs, int n, u32* out, Ctx& c) {
   for (int i = 0; i < n; ++i) out[i] = FromRgb<D>(ToRgb<S>(Load<S>(srow, xs[i]), c), c);
 }
 
+// Unstretched SRCCOPY rows: conversion and store in one pass over consecutive pixels.
+using FusedFn = void (*)(const u8* srow, int sx, u8* drow, int dx, int n, Ctx& c);
+
+template <PixKind S, PixKind D>
+void FusedTrue(const u8* srow, int sx, u8* drow, int dx, int n, Ctx& c) {
+  for (int i = 0; i < n; ++i) Store<D>(drow, dx + i, FromRgb<D>(ToRgb<S>(Load<S>(srow, sx + i), c), c));
+}
+
+template <PixKind S, PixKind D>
+void FusedIndexed(const u8* srow, int sx, u8* drow, int dx, int n, Ctx& c) {
+  for (int i = 0; i < n; ++i) Store<D>(drow, dx + i, c.lut[Load<S>(srow, sx + i)]);
+}
+
 template <PixKind D>
 void StoreCopy(u8* drow, int dx, int n, const u32* vals) {
   if constexpr (D == PixKind::K888 || D == PixKind::K32M) {
@@ -270,11 +283,31 @@ constexpr auto MakeRawTable(std::integer_sequence<int, I...>) {
   return std::array<ConvFn, sizeof...(I)>{&ConvRaw<static_cast<PixKind>(I)>...};
 }
 
+template <template <PixKind, PixKind> class F, int S, int... D>
+constexpr auto MakeFusedRow(std::integer_sequence<int, D...>) {
+  return std::array<FusedFn, sizeof...(D)>{F<static_cast<PixKind>(S), static_cast<PixKind>(D)>::Fn...};
+}
+template <PixKind S, PixKind D>
+struct TrueF {
+  static constexpr FusedFn Fn = &FusedTrue<S, D>;
+};
+template <PixKind S, PixKind D>
+struct IndexedF {
+  static constexpr FusedFn Fn = &FusedIndexed<S, D>;
+};
+template <template <PixKind, PixKind> class F, int... S>
+constexpr auto MakeFusedTable(std::integer_sequence<int, S...>) {
+  return std::array<std::array<FusedFn, kKinds>, sizeof...(S)>{
+      MakeFusedRow<F, S>(std::make_integer_sequence<int, kKinds>{})...};
+}
+
 const auto kStore = MakeStoreTable(std::make_integer_sequence<int, kKinds>{});
 const auto kStoreRop = MakeStoreRopTable(std::make_integer_sequence<int, kKinds>{});
 const auto kConv = MakeConvTable(std::make_integer_sequence<int, kKinds>{});
 const auto kIndexed = MakeIndexedTable(std::make_integer_sequence<int, 3>{});
 const auto kRaw = MakeRawTable(std::make_integer_sequence<int, kKinds>{});
+const auto kFusedTrue = MakeFusedTable<TrueF>(std::make_integer_sequence<int, kKinds>{});
+const auto kFusedIndexed = MakeFusedTable<IndexedF>(std::make_integer_sequence<int, 3>{});
 
 bool SameTables(const Surface& a, const Surface& b) {
   const int n = TableSize(a);
@@ -430,6 +463,12 @@ bool BlitImpl(const BlitRequest& r, bool reference) {
     for (std::size_t j = 0; j < g.dys.size(); ++j)
       std::memcpy(d.Row(g.dys[j]) + static_cast<std::ptrdiff_t>(g.dx0) * (d.bitCount / 8),
                   src->Row(g.sys[j]) + static_cast<std::ptrdiff_t>(g.xs[0]) * (d.bitCount / 8), bytes);
+    return true;
+  }
+  if (rop3 == 0xCC && contiguous) {
+    const int sk = static_cast<int>(src->kind), dk = static_cast<int>(d.kind);
+    const FusedFn fused = IsIndexed(src->kind) ? kFusedIndexed[sk][dk] : kFusedTrue[sk][dk];
+    for (std::size_t j = 0; j < g.dys.size(); ++j) fused(src->Row(g.sys[j]), g.xs[0], d.Row(g.dys[j]), g.dx0, n, c);
     return true;
   }
   int lastSy = -1;
