@@ -1,0 +1,74 @@
+// The headless tour: runs the real forms offscreen through one simulate run with the initial
+// parameters and saves screenshots of the parameter form and of the modelling window at the
+// start and at the end of the animation.
+//
+//   tour [output folder]     (default: a "tour-screenshots" folder beside the executable)
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <QPixmap>
+#include <QWidget>
+
+#include "app/Main.h"
+#include "app/Unit3.h"
+#include "platform/win/WinUser.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Save(fw::TControl& control, const fs::path& file) {
+  fw::Application->ProcessMessages();
+  QWidget* w = control.Widget();
+  if (!w) return false;
+  // The whole window, frame and menu bar included, as the pupil sees it.
+  QWidget* top = w->window();
+  const bool ok = top->grab().save(QString::fromStdString(file.string()), "PNG");
+  std::printf("  %s%s\n", file.string().c_str(), ok ? "" : "  (could not be written)");
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const fs::path out = argc > 1 ? fs::path(argv[1])
+                                : fs::absolute(fs::path(argv[0])).parent_path() / "tour-screenshots";
+  fs::create_directories(out);
+
+  // Ticks come from a virtual clock, so the tour takes no 32 seconds and always ends alike.
+  win::SetVirtualTimers(true);
+  fw::InitApplication();
+  fw::Application->Initialize();
+  fw::Application->SetTitle("FloatBench");
+  fw::Application->CreateForm(app::Form1);
+  fw::Application->CreateForm(app::Form3);
+  app::Form1->Show();
+  fw::Application->ProcessMessages();
+
+  std::printf("FloatBench tour: screenshots in %s\n", out.string().c_str());
+  bool ok = Save(*app::Form1, out / "1-parameter-form.png");
+  app::Form1->Button1->Click();  // confirm 800 x 600
+  ok = Save(*app::Form1, out / "2-parameter-form-confirmed.png") && ok;
+  app::Form1->N10->Click();  // simulate
+  std::printf("  simulate: RestTop %d, protrusion \"%s\", body at %d, %d\n", app::RestTop,
+              app::Form3->Edit1->Text().c_str(), app::Form3->Image1->Left(), app::Form3->Image1->Top());
+  ok = Save(*app::Form3, out / "3-modelling-start.png") && ok;
+  int ticks = 0;
+  while (app::Form1->Timer1->Enabled() && app::Form3->Image1->Top() > app::RestTop && ticks < 10000) {
+    win::AdvanceTimers(100);
+    ++ticks;
+  }
+  std::printf("  %d ticks of 100 ms: body at %d, %d\n", ticks, app::Form3->Image1->Left(),
+              app::Form3->Image1->Top());
+  ok = Save(*app::Form3, out / "4-modelling-end.png") && ok;
+  app::Form1->PageControl1->SetActivePage(app::Form1->TabSheet3);
+  ok = Save(*app::Form1, out / "5-settings-page.png") && ok;
+
+  app::Form1->Timer1->SetEnabled(false);
+  fw::FreeApplication();
+  return ok ? 0 : 1;
+}
