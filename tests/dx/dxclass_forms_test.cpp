@@ -92,6 +92,7 @@ TEST(DXForm, PlacementIsRestoredOnceAfterSaving) {
 constexpr win::UINT kProbe = win::WM_USER + 7;
 
 struct SubClass : ::testing::Test {
+  fw::TApplication* app = fw::GetApplication();  // windows need the application first
   fw::TOwned<fw::TForm> form = fw::MakeOwned<fw::TForm>(nullptr);
   std::vector<std::string> log;
 
