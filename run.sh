@@ -6,7 +6,7 @@ tools/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DFLOATBENCH_TESTS=OFF >/dev/null
 cmake --build build/release --target floatbench
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  if [ -x build/release/tools/tour ] || cmake --build build/release --target tour >/dev/null 2>&1; then
+  if cmake --build build/release --target tour >/dev/null 2>&1; then
     echo "There is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set): running the headless tour."
     exec build/release/tools/tour
   fi
