@@ -923,3 +923,50 @@ TEST(DIBPicture, StoredPictureDataNamesTheClass) {
   EXPECT_THROW(q.ReadData(s), fw::EInvalidGraphic);
   EXPECT_EQ(q.Graphic(), back);
 }
+
+namespace {
+
+class TRecordingFiler : public fw::TFiler {
+ public:
+  struct Binary {
+    std::string name;
+    StreamProc read, write;
+    bool hasData;
+  };
+  std::vector<Binary> binaries;
+  void DefineProperty(const std::string&, ReaderProc, WriterProc, bool) override {}
+  void DefineBinaryProperty(const std::string& Name, StreamProc ReadData, StreamProc WriteData, bool HasData) override {
+    binaries.push_back({Name, std::move(ReadData), std::move(WriteData), HasData});
+  }
+};
+
+}  // namespace
+
+TEST(DIBStoredForm, OlderDibPropertyIsReadInTheFileFormAndNeverWritten) {
+  TDIB src;
+  src.SetSize(2, 1, 8);
+  src.SetPixel(1, 0, 42);
+  TMemoryStream file;
+  src.WriteFile(file);
+  file.SetPosition(0);
+
+  TDIB d;
+  TRecordingFiler f;
+  d.DefineProperties(f);
+  ASSERT_EQ(f.binaries.size(), 2u);
+  EXPECT_EQ(f.binaries[0].name, "Data");
+  EXPECT_FALSE(f.binaries[0].hasData);  // empty
+  EXPECT_EQ(f.binaries[1].name, "DIB");
+  EXPECT_FALSE(f.binaries[1].hasData);
+  EXPECT_FALSE(f.binaries[1].write);
+  f.binaries[1].read(file);
+  EXPECT_EQ(d.Width(), 2);
+  EXPECT_EQ(RowOf(d, 0)[1], 42);
+  // "Data" is the stored form, without the file header.
+  TRecordingFiler g;
+  d.DefineProperties(g);
+  EXPECT_TRUE(g.binaries[0].hasData);
+  TMemoryStream body;
+  g.binaries[0].write(body);
+  EXPECT_EQ(body.Size(), file.Size() - 14);
+}
