@@ -2,6 +2,10 @@
 // into the edits, clicks on presets and buttons, menu commands, timer ticks.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QWidget>
+
 #include <functional>
 #include <string>
 #include <utility>
@@ -192,11 +196,25 @@ TEST_F(ModelForms, SteelSinksToTheFirstTopPastTheStopLineAndSwitchesTimer2Off) {
     }
     EXPECT_EQ(BodyTop(), speed == 1 ? 501 : 502);
   }
-  // A right click on the liquid while the body reaches below the window's outer height.
-  Form3->Image1->SetTop(540);
-  bool handled = false;
-  Form3->Shape1->OnContextPopup(Form3->Shape1, fw::TPoint{10, 10}, handled);
+}
+
+TEST_F(ModelForms, ARightClickOnTheLiquidRestartsSinkingOnlyForABodyBelowTheWindow) {
+  auto rightClick = [] {
+    QWidget* w = Form3->Shape1->Widget();
+    ASSERT_NE(w, nullptr);
+    QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(10, 10), w->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(w, &ev);
+  };
+  Confirm();
+  Simulate();  // a floating body
+  Form3->Image1->SetTop(520);  // bottom at 570: not below the outer height
+  rightClick();
+  EXPECT_FALSE(Form1->Timer2->Enabled());
+  Form3->Image1->SetTop(521);
+  rightClick();
   EXPECT_TRUE(Form1->Timer2->Enabled());
+  EXPECT_TRUE(Form1->Timer1->Enabled());
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(ModelForms, EqualDensitiesStartNothingAndDenseThenLightLeavesBothTimersOn) {
@@ -352,6 +370,12 @@ TEST_F(ModelForms, PositionsAreCheckedAgainstTheScreenWidth) {
 }
 
 TEST_F(ModelForms, ASpeedAbove30DisablesSimulateForGood) {
+  // The arrows stay within 1 to 5; typing is not limited by them.
+  for (int i = 0; i < 8; ++i) Do([] { Form1->Tedit9->UpClick(); });
+  EXPECT_EQ(Form1->Tedit9->Text(), "5");
+  for (int i = 0; i < 8; ++i) Do([] { Form1->Tedit9->DownClick(); });
+  EXPECT_EQ(Form1->Tedit9->Text(), "1");
+  EXPECT_TRUE(boxes.empty());
   Type(Form1->Tedit9, "30");
   EXPECT_TRUE(boxes.empty());
   EXPECT_TRUE(Form1->N10->Enabled());
@@ -407,4 +431,29 @@ TEST_F(ModelForms, TicksReadTheirParametersEveryTime) {
   Tick(3);
   EXPECT_EQ(BodyTop(), 600);
   EXPECT_TRUE(Form1->Timer2->Enabled());
+}
+
+TEST_F(ModelForms, TheMenuHoldsTheModelsCommandsAndExitEndsTheLoop) {
+  EXPECT_EQ(Form1->Menu(), Form1->MainMenu1);
+  EXPECT_EQ(Form1->N1->Caption(), "Меню");
+  EXPECT_EQ(Form1->N2->Caption(), "Вийти");
+  EXPECT_EQ(Form1->N4->Caption(), "Змоделювати");
+  EXPECT_EQ(Form1->N10->Caption(), "змоделювати");
+  EXPECT_EQ(Form1->N3->Caption(), "Зупинити процес");
+  EXPECT_EQ(Form1->N5->Caption(), "відновити початкове положення");
+  EXPECT_EQ(Form1->Sprix1->Caption(), "Модель_Sprix");
+  // The full-screen model is not there yet: its item does nothing.
+  Choose(Form1->Sprix1);
+  EXPECT_TRUE(boxes.empty());
+  // "відновити початкове положення" only stops the timers; the body stays where it is.
+  Confirm();
+  Simulate();
+  Tick(5);
+  Choose(Form1->N5);
+  EXPECT_FALSE(Form1->Timer1->Enabled());
+  EXPECT_EQ(BodyTop(), 395);
+  EXPECT_FALSE(fw::Application->Terminated());
+  Choose(Form1->N2);
+  EXPECT_TRUE(fw::Application->Terminated());
+  fw::Application->ResetTerminated();
 }
