@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "dx/DXClass.h"
+#include "framework/Forms.h"
+#include "platform/mm/MMSystem.h"
 #include "platform/kernel/Library.h"
 
 namespace {
@@ -56,6 +58,27 @@ void BM_LoadProcCached(benchmark::State& state) {
   dx::FreeLoadedLibraries();
 }
 BENCHMARK(BM_LoadProcCached);
+
+// One idle pass of a running frame timer: with a frame (interval 0, empty handler) and without
+// one (the interval not yet over).
+void BM_TimerIdlePass(benchmark::State& state) {
+  fw::TApplication* app = fw::GetApplication();
+  auto timer = fw::MakeOwned<dx::TDXTimer>(nullptr);
+  timer->SetActiveOnly(false);
+  timer->SetInterval(static_cast<std::uint32_t>(state.range(0)));
+  std::int64_t frames = 0;
+  timer->OnTimer = [&frames](fw::TObject*, std::int32_t) { ++frames; };
+  mm::SetVirtualTime(0);
+  timer->Loaded();
+  for (auto _ : state) {
+    if (state.range(0) == 0) mm::AdvanceVirtualTime(1);
+    app->Idle();
+  }
+  state.counters["frames"] = static_cast<double>(frames);
+  timer.reset();
+  mm::UseRealClock();
+}
+BENCHMARK(BM_TimerIdlePass)->Arg(0)->Arg(1000000);
 
 }  // namespace
 

@@ -41,6 +41,7 @@ TCustomDXTimer::TCustomDXTimer(fw::TComponent* AOwner) : TComponent(AOwner) {
 
 TCustomDXTimer::~TCustomDXTimer() {
   Stop();
+  StopIdleLoop();  // whatever happened, the slot must not keep a timer that is gone
   if (app_) {
     app_->UnhookMainWindow(hook_id_);
     app_->RemoveFreeNotification(this);
