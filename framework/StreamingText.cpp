@@ -163,6 +163,7 @@ class TextParser {
     }
     std::string_view num = s_.substr(start, pos_ - start);
     if (!num.empty() && num[0] == '+') num.remove_prefix(1);
+    num_text_.assign(num);
     float_suffix_ = 0;
     if (pos_ < s_.size() && (s_[pos_] == 's' || s_[pos_] == 'S' || s_[pos_] == 'c' || s_[pos_] == 'C' ||
                              s_[pos_] == 'd' || s_[pos_] == 'D') &&
@@ -429,6 +430,32 @@ class TextParser {
     }
   }
 
+  // "-123.4567": currencies are scaled integers, so their usual text is read exactly.
+  bool ExactCurrency(const std::string& text, std::int64_t& out) {
+    std::size_t i = 0;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (negative) ++i;
+    __int128 v = 0;
+    int frac = -1;
+    for (; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c == '.' && frac < 0) {
+        frac = 0;
+        continue;
+      }
+      if (!IsDigit(c) || frac >= 4) return false;
+      v = v * 10 + (c - '0');
+      if (v > (static_cast<__int128>(1) << 64)) Invalid("number too large");
+      if (frac >= 0) ++frac;
+    }
+    for (int k = frac < 0 ? 0 : frac; k < 4; ++k) v *= 10;
+    if (negative) v = -v;
+    if (v < std::numeric_limits<std::int64_t>::min() || v > std::numeric_limits<std::int64_t>::max())
+      Invalid("number too large");
+    out = static_cast<std::int64_t>(v);
+    return true;
+  }
+
   void WriteFloatToken() {
     switch (float_suffix_) {
       case 's': {
@@ -444,9 +471,12 @@ class TextParser {
         return;
       }
       case 'c': {
-        const long double scaled = std::nearbyint(float_ * 10000);
-        if (!(std::fabs(scaled) < 9.2e18L)) Invalid("number too large");
-        const auto c = static_cast<std::int64_t>(scaled);
+        std::int64_t c = 0;
+        if (!ExactCurrency(num_text_, c)) {
+          const long double scaled = std::nearbyint(float_ * 10000);
+          if (!(std::fabs(scaled) < std::ldexp(1.0L, 63))) Invalid("number too large");
+          c = static_cast<std::int64_t>(scaled);
+        }
         w_.WriteValue(vaCurrency);
         w_.Stream().WriteBuffer(&c, 8);
         return;
@@ -465,6 +495,7 @@ class TextParser {
   std::int64_t int_ = 0;
   long double float_ = 0;
   char float_suffix_ = 0;
+  std::string num_text_;
 };
 
 // ---------------------------------------------------------------------------------------------
