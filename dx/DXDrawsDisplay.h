@@ -179,7 +179,6 @@ class TCustomDXDraw : public fw::TCustomControl {
   fw::TNotifyEvent OnInitializing;
   fw::TNotifyEvent OnRestoreSurface;
 
-  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
   void SetParent(fw::TWinControl* AParent) override;
   void Loaded() override;
 
@@ -192,6 +191,7 @@ class TCustomDXDraw : public fw::TCustomControl {
   virtual void DoRestoreSurface();
 
   void Paint() override;
+  void Resize() override;
   void WndProc(fw::TMessage& Message) override;
 
  private:
