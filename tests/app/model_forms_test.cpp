@@ -111,6 +111,20 @@ TEST_F(ModelForms, StartsWithTheInitialParametersAndNothingRunning) {
   EXPECT_EQ(Form3->Image1->Picture()->Width(), 50);
   EXPECT_EQ(Form3->Image1->Picture()->Height(), 50);
   EXPECT_TRUE(Form3->Image1->Stretch());
+  EXPECT_EQ(Form3->Image1->BoundsRect(), fw::Bounds(322, 408, 73, 73));
+  EXPECT_TRUE(Form3->Edit1->ReadOnly());
+  EXPECT_FALSE(Form3->CheckBox1->Visible());
+  EXPECT_EQ(Form3->BoundsRect(), fw::Bounds(255, 116, 798, 570));
+  EXPECT_EQ(Form1->Label33->Font()->Height(), -16);
+  EXPECT_EQ(Form1->Label17->Font()->Height(), -15);
+  EXPECT_EQ(Form1->Label24->Font()->Height(), -13);
+  EXPECT_EQ(Form1->Label24->Font()->Name(), "MS Sans Serif");
+  EXPECT_EQ(Form1->Panel5->Font()->Style(), fw::TFontStyles{fw::fsItalic});
+  EXPECT_EQ(Form1->Label6->Font()->Color(), fw::clRed);
+  EXPECT_EQ(Form1->Tedit9->MinValue(), 1);
+  EXPECT_EQ(Form1->Tedit9->MaxValue(), 5);
+  EXPECT_EQ(Form1->PageControl1->ActivePage(), Form1->TabSheet2);
+  EXPECT_EQ(Form1->TabSheet3->Caption(), "Насторйки");
   EXPECT_TRUE(boxes.empty());
 }
 
