@@ -554,7 +554,8 @@ void TCustomForm::WndProc(TMessage& Message) {
       DefaultHandler(Message);
       if (Message.WParam == SIZE_MAXIMIZED) window_state_ = wsMaximized;
       else if (Message.WParam == SIZE_MINIMIZED) window_state_ = wsMinimized;
-      else if (Message.WParam == SIZE_RESTORED) window_state_ = wsNormal;
+      else if (Message.WParam == SIZE_RESTORED && IsWindowVisible(Handle()) && !IsIconic(Handle()))
+        window_state_ = wsNormal;  // a hidden window keeps the state it is to be shown in
       LayoutClient();
       Realign();
       return;

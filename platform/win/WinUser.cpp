@@ -103,12 +103,15 @@ int MenuHeight() { return GetSystemMetrics(SM_CYMENU); }
 
 void Forget(HWND h);
 
+bool g_lastReachedDefault = false;
+
 // Sends a translated Qt event; true when the default handling was reached (Qt may go on).
 bool Dispatch(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   Records().push_back({h, msg, false});
   GuardedCall([&] { SendMessageA(h, msg, wp, lp); });
   bool reached = Records().back().reachedDefault;
   Records().pop_back();
+  g_lastReachedDefault = reached;
   return reached;
 }
 
@@ -1173,9 +1176,9 @@ bool DeliverQtEvent(HWND h, QEvent* event) {
       event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonDblClick ||
       event->type() == QEvent::ContextMenu)
     target = ClientOf(*w);
-  bool eaten = TheTranslator().eventFilter(target, event);
-  if (!eaten) QCoreApplication::sendEvent(target, event);
-  return !eaten;
+  g_lastReachedDefault = false;
+  QCoreApplication::sendEvent(target, event);
+  return g_lastReachedDefault;
 }
 
 // ---- Cursor per window -----------------------------------------------------------------------
