@@ -128,6 +128,11 @@ class TDXDrawDisplay : public fw::TPersistent {
 
   TCustomDXDraw* DXDraw() const { return dxdraw_; }
 
+ protected:
+  // The display's DirectDraw object while it is up (else null), and the driver it opens.
+  virtual TDirectDraw* DirectDraw() const;
+  virtual win::GUID* DriverGuid() const;
+
  private:
   void LoadDisplayModes();
   bool Search(int AWidth, int AHeight, int ABitCount, bool WithRatio);

@@ -51,6 +51,9 @@ void TDXDrawDisplay::SetBitCount(int Value) {
 
 void TDXDrawDisplay::ClearModes() { modes_->Clear(); }
 
+TDirectDraw* TDXDrawDisplay::DirectDraw() const { return dxdraw_ ? dxdraw_->DDraw() : nullptr; }
+win::GUID* TDXDrawDisplay::DriverGuid() const { return dxdraw_ ? dxdraw_->DriverGuid() : nullptr; }
+
 namespace {
 
 struct ModeList {
@@ -73,12 +76,12 @@ int CompareModes(const ddraw::DDSURFACEDESC& a, const ddraw::DDSURFACEDESC& b) {
 void TDXDrawDisplay::LoadDisplayModes() {
   modes_->Clear();
   ModeList list;
-  TDirectDraw* dd = dxdraw_ ? dxdraw_->DDraw() : nullptr;
+  TDirectDraw* dd = DirectDraw();
   if (dd) {
     dd->SetLastResult(dd->IDraw()->EnumDisplayModes(0, nullptr, &list, &CollectMode));
   } else {
     // Nobody has the driver open: look through a DirectDraw object of our own, freed again at once.
-    auto temp = std::make_unique<TDirectDraw>(dxdraw_ ? dxdraw_->DriverGuid() : nullptr, true);
+    auto temp = std::make_unique<TDirectDraw>(DriverGuid(), true);
     temp->SetLastResult(temp->IDraw()->EnumDisplayModes(0, nullptr, &list, &CollectMode));
   }
   std::stable_sort(list.descs.begin(), list.descs.end(),
@@ -105,7 +108,7 @@ int TDXDrawDisplay::IndexOf(int AWidth, int AHeight, int ABitCount) {
 }
 
 bool TDXDrawDisplay::TrySetMode(int AWidth, int AHeight, int ABitCount) {
-  TDirectDraw* dd = dxdraw_ ? dxdraw_->DDraw() : nullptr;
+  TDirectDraw* dd = DirectDraw();
   if (!dd) return false;
   dd->SetLastResult(dd->IDraw()->SetDisplayMode(static_cast<win::DWORD>(AWidth), static_cast<win::DWORD>(AHeight),
                                                 static_cast<win::DWORD>(ABitCount)));
