@@ -533,4 +533,37 @@ TEST_F(ShownControls, ScreenshotOfTheTestForm) {
   EXPECT_EQ(img.pixelColor(inShape), QColor(0x6F, 0x72, 0xB0));
 }
 
+
+TEST_F(ShownControls, ImageShowsItsPictureStretched) {
+  TTestForm& f = *form;
+  TBitmap bmp;
+  bmp.SetPixelFormat(pf32bit);
+  bmp.SetSize(2, 2);
+  bmp.Canvas()->SetPixel(0, 0, clRed);
+  bmp.Canvas()->SetPixel(1, 0, clLime);
+  bmp.Canvas()->SetPixel(0, 1, clBlue);
+  bmp.Canvas()->SetPixel(1, 1, clWhite);
+  f.Image1->Picture()->SetGraphic(&bmp);
+  ASSERT_EQ(f.Image1->Picture()->Width(), 2);
+  std::vector<std::uint32_t> px = f.Image1->RenderPixels();
+  ASSERT_EQ(px.size(), 73u * 73u);
+  auto at = [&](int x, int y) { return px[static_cast<std::size_t>(y) * 73 + x]; };
+  EXPECT_EQ(at(5, 5), 0xFF0000u);    // red, stretched over the top left quarter
+  EXPECT_EQ(at(70, 5), 0x00FF00u);   // lime
+  EXPECT_EQ(at(5, 70), 0x0000FFu);   // blue
+  EXPECT_EQ(at(70, 70), 0xFFFFFFu);  // white
+  // Not stretched: the picture at its own size in the corner, the rest the parent's colour.
+  f.Image1->SetStretch(false);
+  px = f.Image1->RenderPixels();
+  EXPECT_EQ(at(1, 1), 0xFFFFFFu);
+  EXPECT_EQ(at(40, 40), static_cast<std::uint32_t>(ColorToRGB(clBtnFace)));
+  f.Image1->SetCenter(true);
+  EXPECT_EQ(f.Image1->DestRect(), Bounds(35, 35, 2, 2));
+  // Painted on screen as well.
+  f.Image1->SetStretch(true);
+  QImage shot = f.WidgetIfMade()->grab().toImage();
+  QPoint inImage = f.Image1->WidgetIfMade()->mapTo(f.WidgetIfMade(), QPoint(60, 60));
+  EXPECT_EQ(shot.pixelColor(inImage), QColor(255, 255, 255));
+}
+
 }  // namespace tf
