@@ -367,3 +367,24 @@ end
 }
 
 }  // namespace
+
+namespace {
+
+// Kept last: it takes the application away (a new one is made on next use).
+TEST(DXTimerLife, ATimerOutlivingTheApplicationLetsGoOfIt) {
+  auto t = fw::MakeOwned<TDXTimer>(nullptr);
+  t->SetActiveOnly(false);
+  t->Loaded();
+  ASSERT_TRUE(static_cast<bool>(fw::GetApplication()->OnIdle));
+  fw::FreeApplication();
+  t->SetEnabled(false);
+  t->SetEnabled(true);  // nothing to install into: stays without a loop
+  t.reset();
+  // A new application starts without any timer's hooks or idle handler.
+  fw::TApplication* app = fw::GetApplication();
+  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  win::SendMessageA(app->Handle(), win::WM_ACTIVATEAPP, 1, 0);
+  app->ProcessMessages();
+}
+
+}  // namespace
