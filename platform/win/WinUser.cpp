@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWidget>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
@@ -204,10 +205,15 @@ void ApplyStyles(Window& w) {
   if (IsTopLevel(w)) {
     Qt::WindowFlags f = FlagsFor(w);
     if (wg->windowFlags() != f) {
-      bool vis = wg->isVisible();
-      wg->setWindowFlags(f);  // hides a visible window
+      if (wg->isVisible() && wg->windowHandle()) {
+        // A shown window changes its frame in place (setWindowFlags would hide and show it,
+        // which the window system would report as a loss of activation).
+        wg->overrideWindowFlags(f);
+        wg->windowHandle()->setFlags(f);
+      } else {
+        wg->setWindowFlags(f);
+      }
       ApplyRectToWidget(w);
-      if (vis) wg->show();
     }
   }
   wg->setEnabled((w.style & WS_DISABLED) == 0);
@@ -254,7 +260,10 @@ void EnsureCounter() {
   if (installed || !QCoreApplication::instance()) return;
   installed = true;
   QCoreApplication::instance()->installEventFilter(new Counter);
-  if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+  // Without a real display (tests, headless runs) activation is the platform's own business;
+  // on a desktop the user switching to another program is followed.
+  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  if (app && QGuiApplication::platformName() != QLatin1String("offscreen")) {
     QObject::connect(app, &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState st) {
       if (st == Qt::ApplicationActive) {
         QWidget* aw = QApplication::activeWindow();
@@ -431,7 +440,8 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
       }
       return false;
     case QEvent::WindowActivate:
-      if (obj == w->widget && IsTopLevel(*w) && (S().active != h || !S().appActive)) {
+      if (obj == w->widget && IsTopLevel(*w) && (S().active != h || !S().appActive) &&
+          QGuiApplication::platformName() != QLatin1String("offscreen")) {
         if (!S().appActive) SimulateAppSwitch(h);
         else SetActiveWindow(h);
       }
