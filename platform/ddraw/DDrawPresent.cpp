@@ -110,13 +110,17 @@ void ConvertFrame(const Frame& f, const RECT& area, QImage& target, int x, int y
 namespace {
 
 // A layer over a window's client area that shows what was presented there. Windowed it holds
-// the window's part of the desktop (parts never presented stay see-through, so the window's own
-// painting shows); full screen it holds the front buffer and scales it to fit, black around.
+// the window's part of the desktop (parts never presented keep the window's background colour);
+// full screen it holds the front buffer and scales it to fit, black around.
 class PresentView final : public QWidget {
  public:
   PresentView(QWidget* parent, bool fullScreen) : QWidget(parent), full_(fullScreen) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Opaque, as the screen is: repainting the view never repaints the window beneath it (whose
+    // own painting may present again).
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
+    background_ = parent->palette().color(parent->backgroundRole());
     setFocusPolicy(Qt::NoFocus);
     parent->installEventFilter(this);
     setGeometry(parent->rect());
@@ -130,8 +134,8 @@ class PresentView final : public QWidget {
   // Windowed: the image follows the client size, keeping what it had.
   void FitImage(int w, int h) {
     if (image_.width() == w && image_.height() == h) return;
-    QImage n(std::max(w, 0), std::max(h, 0), QImage::Format_ARGB32_Premultiplied);
-    n.fill(Qt::transparent);
+    QImage n(std::max(w, 0), std::max(h, 0), QImage::Format_RGB32);
+    n.fill(background_);
     if (!image_.isNull()) {
       QPainter p(&n);
       p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -178,6 +182,7 @@ class PresentView final : public QWidget {
 
  private:
   bool full_;
+  QColor background_;
   QImage image_;
 };
 
