@@ -114,13 +114,15 @@ QWidget* TPageControl::CreateWidget(QWidget* ParentWidget) {
     int page = tabs_->tabData(tab).toInt();
     win::GuardedCall([&] { SelectPage(page); });
   });
+  making_tabs_ = true;
   UpdateTabs();
+  making_tabs_ = false;
   return w;
 }
 
 void TPageControl::ApplyFont() {
   TWinControl::ApplyFont();
-  if (tabs_) tabs_->setFont(Font()->ToQFont());
+  if (WidgetIfMade() && tabs_) tabs_->setFont(Font()->ToQFont());
 }
 
 TRect TPageControl::DisplayRect() const { return Rect(4, kTabHeight + 4, Width() - 4, Height() - 4); }
@@ -128,7 +130,7 @@ TRect TPageControl::DisplayRect() const { return Rect(4, kTabHeight + 4, Width()
 void TPageControl::AlignControls(TControl* AControl, TRect& R) {
   TRect d = DisplayRect();
   for (TTabSheet* p : pages_) p->SetBounds(d.left, d.top, d.right - d.left, d.bottom - d.top);
-  if (tabs_) tabs_->setGeometry(0, 0, Width(), kTabHeight + 2);
+  if (WidgetIfMade() && tabs_) tabs_->setGeometry(0, 0, Width(), kTabHeight + 2);
   TWinControl::AlignControls(AControl, R);
 }
 
@@ -210,7 +212,7 @@ void TPageControl::ShowActive() {
 }
 
 void TPageControl::UpdateTabs() {
-  if (!tabs_) return;
+  if (!tabs_ || (!WidgetIfMade() && !making_tabs_)) return;  // the bar goes with the widget
   updating_tabs_ = true;
   while (tabs_->count() > 0) tabs_->removeTab(0);
   int current = -1;

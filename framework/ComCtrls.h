@@ -82,6 +82,7 @@ class TPageControl : public TWinControl {
   bool multi_line_ = false;
   QTabBar* tabs_ = nullptr;
   bool updating_tabs_ = false;
+  bool making_tabs_ = false;
 };
 
 enum class TTrackBarOrientation { trHorizontal, trVertical };

@@ -327,10 +327,15 @@ void TControl::SetParentFont(bool Value) {
 
 void TControl::ParentFontChanged() {
   if (!parent_font_ || !parent_) return;
+  // The assignment announces a change (and so reaches FontChanged) only when there is one.
   applying_parent_ = true;
-  font_->Assign(parent_->Font());
+  try {
+    font_->Assign(parent_->Font());
+  } catch (...) {
+    applying_parent_ = false;
+    throw;
+  }
   applying_parent_ = false;
-  FontChanged();
 }
 
 void TControl::FontChanged() {

@@ -282,6 +282,7 @@ void TCustomForm::CreateParams(TCreateParams& Params) {
 }
 
 QWidget* TCustomForm::CreateWidget(QWidget*) {
+  menu_bar_ = nullptr;  // the parts of an earlier window went with it
   auto* top = new QWidget(nullptr, Qt::Window);
   top->setAttribute(Qt::WA_DeleteOnClose, false);
   client_ = new QWidget(top);
@@ -477,7 +478,7 @@ void TCustomForm::LayoutClient() {
 }
 
 void TCustomForm::UpdateScrollBars() {
-  if (!hscroll_ || !client_) return;
+  if (!WidgetIfMade() || !hscroll_ || !client_) return;
   TControlScrollBar* sb = HorzScrollBar();
   int cw = client_->width();
   int extent = sb->Range();
