@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "dx/DXDraws.h"
+#include "dx/DXDrawsDisplay.h"
+#include "framework/Forms.h"
 #include "platform/ddraw/DDrawPresent.h"
 #include "platform/win/WinUser.h"
 
@@ -16,13 +19,9 @@ namespace {
 
 using namespace ddraw;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench_frame";
-  static char* argv[] = {name, nullptr};
+void App() {
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static QApplication app(argc, argv);
-  return app;
+  fw::InitApplication();
 }
 
 HWND MakeWindow(int w, int h) {
@@ -170,6 +169,63 @@ BENCHMARK(BM_WindowedFillFlipPresented)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullScreenFillFlip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullScreenFillFlipPresented)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Conversion16)->Unit(benchmark::kMicrosecond);
+
+// The display component itself: Surface.Fill(0) and Flip, as the frame handler does them.
+void Component(benchmark::State& state, bool fullScreen, bool present) {
+  App();
+  if (fullScreen)
+    ResetAdapters();
+  else
+    UseSixteenBitDesktop();
+  auto form = fw::MakeOwned<fw::TForm>(nullptr);
+  form->SetBounds(0, 0, 820, 660);
+  form->SetClientSize(800, 600);
+  auto* draw = fw::MakeComponent<dx::TDXDraw>(form.get());
+  draw->SetAutoInitialize(false);
+  draw->SetParent(form.get());
+  draw->SetBounds(0, 0, 800, 600);
+  form->Show();
+  if (fullScreen) {
+    draw->SetOptions(dx::TDXDrawOptions{dx::doFullScreen, dx::doAllowReboot, dx::doCenter, dx::doFlip});
+    draw->Display()->SetWidth(800);
+    draw->Display()->SetHeight(600);
+    draw->Display()->SetBitCount(16);
+  } else {
+    draw->SetOptions(dx::TDXDrawOptions{dx::doCenter});
+  }
+  draw->Initialize();
+  EnsureWindowPresenter();
+  WindowPresenter* presenter = InstalledWindowPresenter();
+  SetPresenter(present ? presenter : nullptr);
+  const std::uint64_t frames0 = presenter ? presenter->ConvertedFrames() : 0;
+  const std::uint64_t ns0 = presenter ? presenter->ConversionNanoseconds() : 0;
+  for (auto _ : state) {
+    if (!draw->CanDraw()) {
+      state.SkipWithError("the display cannot draw");
+      break;
+    }
+    draw->Surface()->Fill(0);
+    draw->Flip();
+  }
+  if (present && presenter) {
+    const double frames = static_cast<double>(std::max<std::uint64_t>(presenter->ConvertedFrames() - frames0, 1));
+    state.counters["conversion_us"] = static_cast<double>(presenter->ConversionNanoseconds() - ns0) / 1000.0 / frames;
+  }
+  SetPresenter(presenter);
+  draw->Finalize();
+  form.reset();
+  ResetAdapters();
+}
+
+void BM_DXDrawWindowed(benchmark::State& s) { Component(s, false, false); }
+void BM_DXDrawWindowedPresented(benchmark::State& s) { Component(s, false, true); }
+void BM_DXDrawFullScreen(benchmark::State& s) { Component(s, true, false); }
+void BM_DXDrawFullScreenPresented(benchmark::State& s) { Component(s, true, true); }
+
+BENCHMARK(BM_DXDrawWindowed)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DXDrawWindowedPresented)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DXDrawFullScreen)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DXDrawFullScreenPresented)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
