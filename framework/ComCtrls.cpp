@@ -106,6 +106,11 @@ TPageControl::~TPageControl() {
 
 QWidget* TPageControl::CreateWidget(QWidget* ParentWidget) {
   auto* w = new QWidget(ParentWidget);
+  // The row beside the tabs is the control's own face, not what lies behind it.
+  w->setAutoFillBackground(true);
+  QPalette pal = w->palette();
+  pal.setColor(QPalette::Window, ToQColor(Color()));
+  w->setPalette(pal);
   tabs_ = new QTabBar(w);
   tabs_->setExpanding(false);
   tabs_->setDrawBase(true);

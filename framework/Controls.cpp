@@ -391,6 +391,14 @@ void TControl::MakeWidget() {
   if (!w) return;
   widget_->w = w;
   if (!dynamic_cast<TWinControl*>(this)) {
+    // Controls without a window lie below the windowed ones of their parent, as they are drawn
+    // on the parent's own surface.
+    if (parent_)
+      for (TControl* c : parent_->controls_)
+        if (c != this && dynamic_cast<TWinControl*>(c) && c->WidgetIfMade()) {
+          w->stackUnder(c->WidgetIfMade());
+          break;
+        }
     auto* f = new GraphicEvents(this);
     f->setParent(w);
     w->installEventFilter(f);
