@@ -1082,6 +1082,12 @@ void SimulateAppSwitch(HWND activate) {
   SetActiveWindow(activate);
 }
 
+void BroadcastPaletteChanged(HWND source) {
+  ForEachTopLevel([source](HWND t) {
+    GuardedCall([&] { SendMessageA(t, WM_PALETTECHANGED, reinterpret_cast<WPARAM>(source), 0); });
+  });
+}
+
 HWND GetFocus() { return S().focus; }
 
 HWND SetFocus(HWND h) {

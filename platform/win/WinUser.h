@@ -113,6 +113,9 @@ HWND GetFocus();
 HWND SetFocus(HWND hwnd);
 // The user switched to another application (null) or back to one of our windows.
 void SimulateAppSwitch(HWND activate);
+// A window realized a palette into the system palette: WM_PALETTECHANGED (wParam the window)
+// goes to every top-level window. Activation sends WM_QUERYNEWPALETTE to the new active window.
+void BroadcastPaletteChanged(HWND source);
 
 // ---- Timers -----------------------------------------------------------------------------------
 // WM_TIMER is sent to the window's procedure (wParam the id) every `elapse` milliseconds. In

@@ -344,4 +344,38 @@ TEST_F(App, MainFormClosingEndsTheApplication) {
   EXPECT_EQ(app->MainForm(), nullptr);
 }
 
+TEST_F(App, PaletteMessagesAndCursors) {
+  auto a = MakeOwned<TForm>(nullptr);
+  auto b = MakeOwned<TForm>(nullptr);
+  std::vector<std::string> seen;
+  auto watch = [&](TForm* f, const std::string& name) {
+    TWndMethod saved = f->WindowProc;
+    f->WindowProc = [&seen, saved, name, f](TMessage& m) {
+      if (m.Msg == win::WM_QUERYNEWPALETTE) seen.push_back(name + ":query");
+      if (m.Msg == win::WM_PALETTECHANGED)
+        seen.push_back(name + (reinterpret_cast<win::HWND>(m.WParam) == f->Handle() ? ":changed-own" : ":changed"));
+      saved(m);
+    };
+  };
+  watch(a.get(), "a");
+  watch(b.get(), "b");
+  a->Show();
+  b->Show();
+  EXPECT_EQ(seen, (std::vector<std::string>{"a:query", "b:query"}));
+  seen.clear();
+  win::BroadcastPaletteChanged(b->Handle());
+  EXPECT_EQ(seen, (std::vector<std::string>{"a:changed", "b:changed-own"}));
+  // The cursor of a windowed control: the arrow by default, none when hidden.
+  auto* e = new TEdit(a.get());
+  e->SetParent(a.get());
+  EXPECT_EQ(win::GetWindowCursor(e->Handle()), win::LoadCursorA(nullptr, win::IDC_ARROW));
+  e->SetCursor(crNone);
+  EXPECT_EQ(win::GetWindowCursor(e->Handle()), nullptr);
+  EXPECT_EQ(e->WidgetIfMade()->cursor().shape(), Qt::BlankCursor);
+  e->SetCursor(crHandPoint);
+  EXPECT_EQ(win::GetWindowCursor(e->Handle()), win::LoadCursorA(nullptr, win::IDC_HAND));
+  e->SetCursor(crDefault);
+  EXPECT_EQ(win::GetWindowCursor(e->Handle()), win::LoadCursorA(nullptr, win::IDC_ARROW));
+}
+
 }  // namespace
