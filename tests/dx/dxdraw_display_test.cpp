@@ -415,4 +415,54 @@ TEST_F(DXDrawTest, FullScreenFramesFillTheScreenAndTheWindowComesBack) {
   EXPECT_EQ(after, before);
 }
 
+TEST_F(DXDrawTest, TheFormsMessagesReachTheDisplay) {
+  draw_->Initialize();
+  Listener l{&log_, "a"};
+  draw_->AddNotifyHandler(&Listener::Notify, &l);
+  log_.Clear();
+  // A palette change in the foreground: surfaces are restored and the change is taken.
+  EXPECT_EQ(win::SendMessageA(form_->Handle(), win::WM_QUERYNEWPALETTE, 0, 0), 1);
+  EXPECT_EQ(log_.Lines, (Lines{"a:dnRestore"}));
+  log_.Clear();
+  win::SendMessageA(form_->Handle(), win::WM_PALETTECHANGED, 0, 0);
+  EXPECT_TRUE(log_.Lines.empty()) << "a change in the background is not ours";
+
+  // The control's window made again: the clipper follows it, frames appear in the new one.
+  draw_->SetAutoSize(false);
+  draw_->SetBounds(0, 0, 200, 100);
+  draw_->SetSurfaceSize(200, 100);
+  form_->Show();
+  const win::HWND old = draw_->Handle();
+  draw_->RecreateWnd();
+  const win::HWND now = draw_->Handle();
+  ASSERT_NE(now, nullptr);
+  FillRect(draw_->Surface(), win::RECT{0, 0, 200, 100}, 0x00FF00);
+  draw_->Flip();
+  const QImage shown = ddraw::GrabWindow(now);
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_EQ(Rgb(shown.pixel(100, 50)), 0x00FF00u);
+  (void)old;
+
+  // The form's window going away takes the display down.
+  log_.Clear();
+  form_->DestroyHandle();
+  EXPECT_FALSE(draw_->Initialized());
+  EXPECT_EQ(log_.Lines, (Lines{"a:dnFinalizeSurface", "a:dnFinalize"}));
+  draw_->RemoveNotifyHandler(&Listener::Notify, &l);
+}
+
+TEST_F(DXDrawTest, AReadableDriverIdentifierIsCopiedAndSpecialValuesAreKept) {
+  win::GUID g{0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+  draw_->SetDriverGuid(&g);
+  ASSERT_NE(draw_->DriverGuid(), nullptr);
+  EXPECT_NE(draw_->DriverGuid(), &g);
+  g.Data1 = 0;
+  EXPECT_EQ(draw_->DriverGuid()->Data1, 0x12345678u);
+  auto* special = reinterpret_cast<win::GUID*>(static_cast<std::uintptr_t>(1));
+  draw_->SetDriverGuid(special);
+  EXPECT_EQ(draw_->DriverGuid(), special);
+  draw_->SetDriverGuid(nullptr);
+  EXPECT_EQ(draw_->DriverGuid(), nullptr);
+}
+
 }  // namespace
