@@ -94,6 +94,19 @@ TEST_F(DXDrawLoadingTest, TheStoredDisplayComesUpWhenItsFormIsFirstShownAndSwitc
   EXPECT_EQ(d->Surface()->BitCount(), 16);
   ASSERT_TRUE(d->CanDraw());
 
+  // Another application takes the screen: nothing can be drawn until we are back, and then the
+  // surfaces are restored for the next frame.
+  int restores = 0;
+  d->OnRestoreSurface = [&](fw::TObject*) { ++restores; };
+  win::SimulateAppSwitch(nullptr);
+  EXPECT_FALSE(win::IsFullScreenWindow(form->Handle()));
+  EXPECT_FALSE(d->CanDraw());
+  win::SimulateAppSwitch(form->Handle());
+  EXPECT_TRUE(win::IsFullScreenWindow(form->Handle()));
+  EXPECT_TRUE(d->CanDraw());
+  EXPECT_GE(restores, 1);
+  d->OnRestoreSurface.Clear();
+
   // Showing again does not initialize again.
   form->Hide();
   form->Show();
