@@ -775,3 +775,32 @@ TEST(StreamingReader, DefinedPropertiesAreReadUnderEveryNameTheyDefine) {
   EXPECT_EQ(text.find("OldData"), std::string::npos);
   EXPECT_NE(text.find("Data = {\n      0102}"), std::string::npos);
 }
+
+namespace streamtest {
+class TFailingLoad : public TComponent {
+  FW_CLASS(TFailingLoad, TComponent)
+ public:
+  explicit TFailingLoad(TComponent* AOwner) : TComponent(AOwner) {}
+  void Loaded() override {
+    TComponent::Loaded();
+    throw EInvalidOperation("cannot start");
+  }
+};
+FW_REGISTER(TFailingLoad, nullptr)
+}  // namespace streamtest
+
+TEST(StreamingRoot, AnErrorInLoadedKeepsTheTreeAndEndsLoadingEverywhere) {
+  auto form = MakeOwned<TTestForm>(nullptr);
+  try {
+    ReadRootComponentText(*form, "object Form1: TTestForm\n  object Bad: TFailingLoad\n  end\n"
+                                 "  object Button1: TTestWidget\n  end\nend\n");
+    FAIL();
+  } catch (const EInvalidOperation& e) {
+    EXPECT_EQ(e.Message(), "cannot start");
+  }
+  // The tree was read in full; only the after-load step of one component failed.
+  EXPECT_EQ(form->ComponentCount(), 2);
+  ASSERT_NE(form->Button1, nullptr);
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    EXPECT_FALSE(form->Components(i)->ComponentState().Contains(csLoading));
+}
