@@ -66,6 +66,7 @@ using TDXDrawNotifyEvent = void (*)(void* Object, TCustomDXDraw* Sender, TDXDraw
 
 // 256 entries of blue, green, red, reserved.
 using TRGBQuads = std::array<win::RGBQUAD, 256>;
+static_assert(sizeof(TRGBQuads) == 1024, "colour tables are copied as 1024 bytes");
 
 // ---------------------------------------------------------------------------------------------
 // Drivers: build the visible and back surfaces and present frames.
