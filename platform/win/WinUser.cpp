@@ -100,7 +100,6 @@ bool IsTopLevel(const Window& w) { return (w.style & WS_CHILD) == 0 || !w.parent
 
 QWidget* ClientOf(const Window& w) { return w.client ? w.client.data() : w.widget.data(); }
 
-int MenuHeight() { return GetSystemMetrics(SM_CYMENU); }
 
 void Forget(HWND h);
 

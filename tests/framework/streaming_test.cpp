@@ -709,7 +709,9 @@ TEST(StreamingText, LongStringsAreSplitAndJoined) {
   auto form = MakeOwned<TTestForm>(nullptr);
   auto* w = new TTestWidget(form.get());
   w->SetName("W");
-  w->Caption = std::string(100, 'a') + "\t" + std::string(60, 'я') + "'";
+  std::string cyrillic;
+  for (int i = 0; i < 60; ++i) cyrillic += "я";
+  w->Caption = std::string(100, 'a') + "\t" + cyrillic + "'";
   const std::string text = ComponentToText(*form);
   EXPECT_NE(text.find("' +\n"), std::string::npos);
   EXPECT_NE(text.find("#9"), std::string::npos);
