@@ -130,12 +130,13 @@ bool TFont::SameAs(const TFont& o) const {
 }
 
 std::string TFont::FallbackFamily() {
-  // A family with Cyrillic letters that every Debian desktop has; whatever the system offers
-  // for the generic sans-serif family otherwise.
+  // A family with Cyrillic letters; Liberation Sans first, because its letters are about as
+  // wide as those of the fonts the stored forms name, so captions laid out for them still fit.
+  // Whatever the system offers for the generic sans-serif family otherwise.
   static const std::string chosen = [] {
     if (QGuiApplication::instance()) {
       const QStringList fams = QFontDatabase::families(QFontDatabase::Cyrillic);
-      for (const char* want : {"DejaVu Sans", "Liberation Sans", "Noto Sans", "FreeSans"})
+      for (const char* want : {"Liberation Sans", "DejaVu Sans", "Noto Sans", "FreeSans"})
         if (fams.contains(QString::fromLatin1(want))) return std::string(want);
       if (!fams.isEmpty()) return fams.front().toStdString();
     }
