@@ -34,24 +34,6 @@ int HexDigit(char c) {
   return -1;
 }
 
-void AppendCodePoint(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Text to binary
 
@@ -238,7 +220,7 @@ class TextParser {
         }
         if (digits == 0) Expected("character code");
         if (cp >= 0xD800 && cp < 0xE000) Invalid("invalid character code");
-        AppendCodePoint(out, cp);
+        AppendUtf8(out, static_cast<char32_t>(cp));
       } else {
         break;
       }

@@ -100,6 +100,8 @@ std::string IntToStr(std::int64_t value);
 
 // Texts are UTF-8 throughout; names handed to the platform's ANSI interfaces are code page 1251.
 std::string Utf8ToCp1251(std::string_view utf8);
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
 std::string Cp1251ToUtf8(std::string_view ansi);
 // Upper and lower case as the ANSI code page sees it: ASCII and the Cyrillic letters of 1251.
 std::string AnsiUpperCase(std::string_view utf8);
