@@ -94,8 +94,51 @@ void Fill24(const PixelView& d, const RECT& r, uint32_t value) {
 
 // --- 1:1 copies ------------------------------------------------------------------------------
 
+// Keyed rows go in blocks of 32 bytes: a compare and a blend each, in the widest vectors there are.
+typedef uint8_t Vec8 __attribute__((vector_size(32)));
+typedef uint16_t Vec16 __attribute__((vector_size(32)));
+typedef uint32_t Vec32 __attribute__((vector_size(32)));
+template <class T>
+struct VecOf;
+template <>
+struct VecOf<uint8_t> {
+  using type = Vec8;
+};
+template <>
+struct VecOf<uint16_t> {
+  using type = Vec16;
+};
+template <>
+struct VecOf<uint32_t> {
+  using type = Vec32;
+};
+
+template <class T, class V = typename VecOf<T>::type>
+inline void KeyedBlockExact(V& out, const T* d, const T* s, T key) {
+  V sv, dv;
+  std::memcpy(&sv, s, sizeof(V));
+  std::memcpy(&dv, d, sizeof(V));
+  const V keep = sv == key;
+  out = (dv & keep) | (sv & ~keep);
+}
+
+// Rows are done in blocks of 32 bytes, the last block ending at the end of the row and overlapping
+// the one before. Doing a pixel twice gives the same result; the last block is read before the
+// others are written, so that it never waits for a store it half overlaps, and there is no tail
+// loop to pay for.
 template <class T>
 void KeyedRowExact(T* __restrict d, const T* __restrict s, LONG n, T key) {
+  constexpr LONG kBlock = static_cast<LONG>(32 / sizeof(T));
+  if (n >= kBlock) {
+    typename VecOf<T>::type last, v;
+    KeyedBlockExact(last, d + n - kBlock, s + n - kBlock, key);
+    for (LONG i = 0; i + kBlock < n; i += kBlock) {
+      KeyedBlockExact(v, d + i, s + i, key);
+      std::memcpy(d + i, &v, sizeof(v));
+    }
+    std::memcpy(d + n - kBlock, &last, sizeof(last));
+    return;
+  }
   for (LONG i = 0; i < n; ++i) {
     const T v = s[i];
     d[i] = v == key ? d[i] : v;
