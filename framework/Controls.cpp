@@ -899,33 +899,24 @@ void TWinControl::GetChildren(const std::function<void(TComponent*)>& Proc, TCom
     if (c->Owner() == Root) Proc(c);
 }
 
-bool TWinControl::DoKeyDown(TMessage& Message) {
+// A key message goes to the parent form first when it previews keys; a key it sets to 0 is
+// swallowed there. Otherwise the control's own handler sees it; the key it leaves goes on.
+bool TWinControl::DoKey(TMessage& Message, void (TWinControl::*Handler)(std::uint16_t&, TShiftState)) {
   TCustomForm* form = GetParentForm();
   auto key = static_cast<std::uint16_t>(Message.WParam);
   TShiftState shift = KeyDataToShiftState(Message.LParam);
   if (form && form != this && form->KeyPreview()) {
-    form->KeyDown(key, shift);
+    (form->*Handler)(key, shift);
     if (key == 0) return true;
     Message.WParam = key;
   }
-  KeyDown(key, shift);
+  (this->*Handler)(key, shift);
   Message.WParam = key;
   return key == 0;
 }
 
-bool TWinControl::DoKeyUp(TMessage& Message) {
-  TCustomForm* form = GetParentForm();
-  auto key = static_cast<std::uint16_t>(Message.WParam);
-  TShiftState shift = KeyDataToShiftState(Message.LParam);
-  if (form && form != this && form->KeyPreview()) {
-    form->KeyUp(key, shift);
-    if (key == 0) return true;
-    Message.WParam = key;
-  }
-  KeyUp(key, shift);
-  Message.WParam = key;
-  return key == 0;
-}
+bool TWinControl::DoKeyDown(TMessage& Message) { return DoKey(Message, &TWinControl::KeyDown); }
+bool TWinControl::DoKeyUp(TMessage& Message) { return DoKey(Message, &TWinControl::KeyUp); }
 
 void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) {
   if (OnKeyDown) OnKeyDown(this, Key, Shift);

@@ -342,6 +342,7 @@ class TWinControl : public TControl {
   // the key was taken (Key set to 0).
   virtual bool DoKeyDown(TMessage& Message);
   virtual bool DoKeyUp(TMessage& Message);
+  bool DoKey(TMessage& Message, void (TWinControl::*Handler)(std::uint16_t&, TShiftState));
   virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
   virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
   virtual void KeyPress(char& Key);
