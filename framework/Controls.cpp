@@ -1019,27 +1019,25 @@ void TWinControl::DefaultHandler(TMessage& Message) {
 FW_REGISTER(TGraphicControl, nullptr)
 FW_REGISTER(TCustomControl, nullptr)
 
-TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+
+TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::WndProc(TMessage& Message) {
   if (Message.Msg == win::WM_PAINT) {
     QWidget* w = WidgetIfMade();
     if (!w || !w->testAttribute(Qt::WA_WState_InPaintEvent)) return;
-    QPainter p(w);
-    painter_ = &p;
-    try {
-      Paint();
-    } catch (...) {
-      painter_ = nullptr;
-      throw;
-    }
-    painter_ = nullptr;
+    canvas_->PaintWith(w, [this] { Paint(); });
     return;
   }
   TControl::WndProc(Message);
 }
 
-TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {}
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+
+TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::WMPaint(TMessage& Message) {
   QWidget* w = GetClientWidget();
@@ -1047,15 +1045,7 @@ void TCustomControl::WMPaint(TMessage& Message) {
     DefaultHandler(Message);
     return;
   }
-  QPainter p(w);
-  painter_ = &p;
-  try {
-    Paint();
-  } catch (...) {
-    painter_ = nullptr;
-    throw;
-  }
-  painter_ = nullptr;
+  canvas_->PaintWith(w, [this] { Paint(); });
   Message.Result = 0;
 }
 

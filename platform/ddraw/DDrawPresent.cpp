@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QImage>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPixmap>

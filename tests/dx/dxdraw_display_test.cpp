@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QWidget>
 
 #include <string>
 #include <vector>
@@ -475,6 +476,30 @@ TEST_F(DXDrawTest, AReadableDriverIdentifierIsCopiedAndSpecialValuesAreKept) {
   EXPECT_EQ(draw_->DriverGuid(), special);
   draw_->SetDriverGuid(nullptr);
   EXPECT_EQ(draw_->DriverGuid(), nullptr);
+}
+
+TEST_F(DXDrawTest, InADesignerItPaintsAFrameAndDiagonalsInsteadOfPresenting) {
+  draw_->IncludeState(fw::csDesigning);
+  draw_->SetBounds(0, 0, 120, 90);
+  form_->Show();
+  const QImage img = draw_->WidgetIfMade()->grab().toImage();
+  ASSERT_EQ(img.width(), 120);
+  const std::uint32_t face = static_cast<std::uint32_t>(fw::ColorToRGB(fw::clBtnFace));
+  const std::uint32_t bgr = ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF);
+  // A dashed black frame: dashes and gaps along the top edge.
+  int dashes = 0, gaps = 0;
+  for (int x = 10; x < 110; ++x) {
+    if (Rgb(img.pixel(x, 0)) == 0u) ++dashes;
+    else if (Rgb(img.pixel(x, 0)) == bgr) ++gaps;
+  }
+  EXPECT_GT(dashes, 20);
+  EXPECT_GT(gaps, 10);
+  // Grey diagonals from corner to corner.
+  EXPECT_EQ(Rgb(img.pixel(119, 89)), 0x808080u);
+  EXPECT_EQ(Rgb(img.pixel(4, 3)), 0x808080u);
+  EXPECT_EQ(Rgb(img.pixel(115, 3)), 0x808080u);
+  EXPECT_EQ(Rgb(img.pixel(60, 10)), bgr);  // the rest is the button face
+  EXPECT_FALSE(draw_->Initialized());
 }
 
 }  // namespace
