@@ -67,28 +67,6 @@ Channel ChannelOf(std::uint32_t mask) {
   return c;
 }
 
-namespace {
-
-std::uint32_t Extract(std::uint32_t value, const Channel& c) {
-  if (!c.Bits) return 0;
-  return Widen((value >> c.Shift) & ValueMask(static_cast<std::uint32_t>(c.Bits)), c.Bits);
-}
-
-std::uint32_t Insert(std::uint32_t v8, const Channel& c) {
-  if (!c.Bits) return 0;
-  return Narrow(v8, c.Bits) << c.Shift;
-}
-
-}  // namespace
-
-std::uint32_t ColorMasks::ToRgb(std::uint32_t value) const {
-  return (Extract(value, Red) << 16) | (Extract(value, Green) << 8) | Extract(value, Blue);
-}
-
-std::uint32_t ColorMasks::FromRgb(std::uint32_t rgb) const {
-  return Insert((rgb >> 16) & 0xFF, Red) | Insert((rgb >> 8) & 0xFF, Green) | Insert(rgb & 0xFF, Blue);
-}
-
 bool ClipCopy(RECT& d, RECT& s, const RECT& db, const RECT& sb) {
   // Edges are moved in 64 bits so that rectangles far outside their bounds cannot overflow.
   std::int64_t dl = d.left, dt = d.top, dr = d.right, dbm = d.bottom;
