@@ -96,7 +96,8 @@ void KeyedRowRange(T* __restrict d, const T* __restrict s, LONG n, T low, T span
 
 // The whole rectangle in one call, so that the processor's widest vectors can be chosen once.
 template <class T>
-inline void KeyedRectExact(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s, std::ptrdiff_t spitch, LONG w, LONG h, T key) {
+inline void KeyedRectExact(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s, std::ptrdiff_t spitch, LONG w,
+                           LONG h, T key) {
   for (LONG row = 0; row < h; ++row)
     KeyedRowExact(reinterpret_cast<T*>(d + static_cast<std::ptrdiff_t>(row) * dpitch),
                   reinterpret_cast<const T*>(s + static_cast<std::ptrdiff_t>(row) * spitch), w, key);
@@ -108,13 +109,16 @@ inline void KeyedRectExact(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s, 
 #define DDRAW_WIDEST
 #endif
 
-DDRAW_WIDEST void KeyedRect8(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, std::ptrdiff_t sp, LONG w, LONG h, uint8_t key) {
+DDRAW_WIDEST void KeyedRect8(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, std::ptrdiff_t sp, LONG w, LONG h,
+                             uint8_t key) {
   KeyedRectExact<uint8_t>(d, dp, s, sp, w, h, key);
 }
-DDRAW_WIDEST void KeyedRect16(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, std::ptrdiff_t sp, LONG w, LONG h, uint16_t key) {
+DDRAW_WIDEST void KeyedRect16(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, std::ptrdiff_t sp, LONG w, LONG h,
+                             uint16_t key) {
   KeyedRectExact<uint16_t>(d, dp, s, sp, w, h, key);
 }
-DDRAW_WIDEST void KeyedRect32(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, std::ptrdiff_t sp, LONG w, LONG h, uint32_t key) {
+DDRAW_WIDEST void KeyedRect32(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, std::ptrdiff_t sp, LONG w, LONG h,
+                             uint32_t key) {
   KeyedRectExact<uint32_t>(d, dp, s, sp, w, h, key);
 }
 
@@ -164,7 +168,8 @@ struct Snapshot {
     const std::size_t rowBytes = (static_cast<std::size_t>(pixels::Width(r)) * v.BitCount + 7) / 8 + 4;
     const std::size_t pitch = (rowBytes + 3) & ~std::size_t{3};
     memory.resize(pitch * static_cast<std::size_t>(pixels::Height(r)));
-    view = PixelView{memory.data(), static_cast<std::ptrdiff_t>(pitch), pixels::Width(r), pixels::Height(r), v.BitCount};
+    view = PixelView{memory.data(), static_cast<std::ptrdiff_t>(pitch), pixels::Width(r), pixels::Height(r),
+                     v.BitCount};
     rect = RECT{0, 0, pixels::Width(r), pixels::Height(r)};
     if (v.BitCount % 8 == 0) {
       const std::size_t bytes = static_cast<std::size_t>(pixels::Width(r)) * (v.BitCount / 8);
@@ -197,7 +202,8 @@ void GeneralBlit(const PixelView& d, const PixelView& s, const BltParams& p, con
     uint8_t* drow = d.Row(y);
     const LONG* xm = xmap.data() - clip.left;
     if (!sk && !dk) {
-      for (LONG x = clip.left; x < clip.right; ++x) Pixel<8 * Bytes>::Store(drow, x, Pixel<8 * Bytes>::Load(srow, xm[x]));
+      for (LONG x = clip.left; x < clip.right; ++x)
+        Pixel<8 * Bytes>::Store(drow, x, Pixel<8 * Bytes>::Load(srow, xm[x]));
     } else {
       for (LONG x = clip.left; x < clip.right; ++x) {
         const uint32_t v = Pixel<8 * Bytes>::Load(srow, xm[x]);
@@ -392,7 +398,9 @@ void Blit(const PixelView& dest, const PixelView& source, const BltParams& p) {
   for (LONG y = clip.top; y < clip.bottom; ++y) {
     const LONG sy = MapCoordinate(y - p.Dest.top, dh, p.Source.top, sh, p.MirrorUpDown);
     for (LONG x = clip.left; x < clip.right; ++x)
-      values.push_back(pixels::GetPixel(source, MapCoordinate(x - p.Dest.left, dw, p.Source.left, sw, p.MirrorLeftRight), sy) & mask);
+      values.push_back(
+          pixels::GetPixel(source, MapCoordinate(x - p.Dest.left, dw, p.Source.left, sw, p.MirrorLeftRight), sy) &
+          mask);
   }
   std::size_t i = 0;
   for (LONG y = clip.top; y < clip.bottom; ++y) {

@@ -44,7 +44,8 @@ inline LONG MapCoordinate(LONG i, LONG n, LONG first, LONG m, bool mirrored) {
   return mirrored ? first + m - 1 - off : first + off;
 }
 
-// Colour fills are pixels::Fill. Source and destination must have the same BitCount. They may be the same memory, overlapping.
+// Colour fills are pixels::Fill. Source and destination must have the same BitCount; they may be
+// the same memory, overlapping.
 void Blit(const PixelView& dest, const PixelView& source, const BltParams& params);
 
 // The opaque runs of a source surface under a colour key, row by row, kept with the surface so

@@ -90,7 +90,8 @@ struct Pixel<4> {
   }
   static void Store(std::uint8_t* row, LONG x, std::uint32_t v) {
     std::uint8_t& b = row[x >> 1];
-    b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | (v & 0xF)) : static_cast<std::uint8_t>((b & 0x0F) | ((v & 0xF) << 4));
+    b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | (v & 0xF))
+                : static_cast<std::uint8_t>((b & 0x0F) | ((v & 0xF) << 4));
   }
 };
 template <>
