@@ -12,6 +12,7 @@
 
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinInternal.h"
+#include "platform/win/WinKeyHook.h"
 
 namespace win {
 
@@ -101,8 +102,12 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
       if (fw && WindowFromWidget(fw) != h) return false;  // passed on by a child: not ours
       if (ev == Events().keyInFlight) return false;
       Events().keyInFlight = ev;
+      auto* ke = static_cast<QKeyEvent*>(ev);
       MSG m{};
-      if (!TranslateKeyEvent(*static_cast<QKeyEvent*>(ev), m)) return false;
+      const bool translated = TranslateKeyEvent(*ke, m);
+      NotifyRawKey(ke->nativeScanCode(), translated ? static_cast<BYTE>(m.wParam) : 0,
+                   ev->type() == QEvent::KeyPress, ke->isAutoRepeat(), h);
+      if (!translated) return false;
       return !Dispatch(h, m.message, m.wParam, m.lParam);
     }
     case QEvent::MouseButtonPress:
