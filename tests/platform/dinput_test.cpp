@@ -234,8 +234,12 @@ TEST_F(DInput, ForegroundDevicesFollowTheForegroundWindow) {
   EXPECT_EQ(d->Acquire(), DIERR_OTHERAPPHASPRIO);
   win::SetForegroundWindow(a);
   ASSERT_EQ(d->Acquire(), DI_OK);
-  EXPECT_EQ(d->SetCooperativeLevel(a, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DIERR_ACQUIRED);
-  Read(d);
+  EXPECT_EQ(d->SetCooperativeLevel(a, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
+  Read(d);  // the same terms: still acquired
+  EXPECT_EQ(d->SetCooperativeLevel(a, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+  Read(d, DIERR_NOTACQUIRED);  // new terms: to be acquired again
+  ASSERT_EQ(d->SetCooperativeLevel(a, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
+  ASSERT_EQ(d->Acquire(), DI_OK);
   // Leaving the foreground loses the device: once "lost", then "not acquired".
   win::SetForegroundWindow(b);
   Read(d, DIERR_INPUTLOST);
