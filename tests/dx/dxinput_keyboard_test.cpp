@@ -1,7 +1,10 @@
 // The keyboard's key codes and its stored key table.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "dx/DXInput.h"
@@ -59,6 +62,20 @@ TEST_F(DXInputAssigns, TheTableIsStoredAs432LittleEndianBytes) {
   fw::TBytesStream in(changed.data(), changed.size());
   k->ReadAssigns(in);
   EXPECT_EQ(k->Assigns, saved);
+}
+
+TEST_F(DXInputAssigns, TheFuzzSeedsAreWhatTheWriterWrites) {
+  const char* dir = std::getenv("FLOATBENCH_SOURCE_DIR");
+  ASSERT_NE(dir, nullptr);
+  auto file = [&](const char* name) {
+    std::ifstream f(std::string(dir) + "/fuzz/corpus/keyboard_assigns/" + name, std::ios::binary);
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  };
+  TKeyboard* k = input->Keyboard();
+  EXPECT_EQ(file("default.bin"), Bytes(*k));
+  k->Assigns[35] = {-2, 0x01020304, 255};
+  k->Assigns[6] = {0, -1, 256};
+  EXPECT_EQ(file("odd_codes.bin"), Bytes(*k));
 }
 
 TEST_F(DXInputAssigns, ABlockOfTheWrongLengthIsRefusedAndChangesNothing) {
