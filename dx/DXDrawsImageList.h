@@ -21,7 +21,10 @@ namespace dx {
 class TPictureCollection;
 class TCustomDXImageList;
 
-FW_DECLARE_EXCEPTION(EPictureCollectionError, fw::Exception);
+class EPictureCollectionError : public fw::Exception {
+ public:
+  using fw::Exception::Exception;
+};
 
 // One pattern: a rectangle of one of its item's surfaces.
 class TPictureCollectionItemPattern : public fw::TCollectionItem {
