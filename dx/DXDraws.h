@@ -288,3 +288,6 @@ class TDirectDrawClipper : public TDirectX {
 };
 
 }  // namespace dx
+
+// The image list lives in this unit too.
+#include "dx/DXDrawsImageList.h"
