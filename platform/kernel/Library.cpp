@@ -111,13 +111,16 @@ void SetUnloadHook(std::function<void(const std::string& name)> hook) {
 namespace ddraw {
 void RegisterModule();  // "DDraw.dll", built into the platform
 }  // namespace ddraw
+namespace dinput {
+void RegisterModule();  // "DInput.dll"
+}  // namespace dinput
 
 namespace kernel {
 
 HMODULE LoadLibraryA(const char* name) {
   // The built-in modules register themselves; calling them here makes sure they are linked in
   // and registered before the first load.
-  static const bool builtins = (ddraw::RegisterModule(), true);
+  static const bool builtins = (ddraw::RegisterModule(), dinput::RegisterModule(), true);
   (void)builtins;
   if (!name || !*name) return nullptr;
   Registry& r = Reg();
@@ -127,6 +130,15 @@ HMODULE LoadLibraryA(const char* name) {
   ++m->refs;
   ++m->loads;
   return reinterpret_cast<HMODULE>(m);
+}
+
+HMODULE GetModuleHandleA(const char* name) {
+  static char program;  // the program itself: any distinct address will do
+  if (!name) return reinterpret_cast<HMODULE>(&program);
+  Registry& r = Reg();
+  std::lock_guard lock(r.mutex);
+  Module* m = FindByName(r, name);
+  return m && m->refs > 0 ? reinterpret_cast<HMODULE>(m) : nullptr;
 }
 
 FARPROC GetProcAddress(HMODULE module, const char* name) {

@@ -35,6 +35,8 @@ void SetUnloadHook(std::function<void(const std::string& name)> hook);
 
 // Null when the module is unknown or hidden. Each load takes a reference.
 HMODULE LoadLibraryA(const char* name);
+// The handle of a loaded module without taking a reference; null gives the program's own.
+HMODULE GetModuleHandleA(const char* name);
 // Null for an unknown entry.
 FARPROC GetProcAddress(HMODULE module, const char* name);
 // Drops a reference; the module is unloaded with the last.

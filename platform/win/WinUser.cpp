@@ -26,6 +26,7 @@
 
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinInternal.h"
+#include "platform/win/WinKeyHook.h"
 
 namespace win {
 
@@ -366,6 +367,7 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
       if (ev == g_keyInFlight) return false;
       g_keyInFlight = ev;
       BYTE vk = VkFromQtKey(ke);
+      NotifyRawKey(ke->nativeScanCode(), vk, ev->type() == QEvent::KeyPress, ke->isAutoRepeat(), h);
       if (!vk) return false;
       bool up = ev->type() == QEvent::KeyRelease;
       if (up && ke->isAutoRepeat()) return false;
