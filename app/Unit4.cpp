@@ -137,9 +137,13 @@ void Tform4::DXDrawClick(fw::TObject*) {
   DXTimer->SetInterval(FixedStep ? 16 : 0);
 }
 
-void Tform4::DXDrawInitialize(fw::TObject*) { DXTimer->SetEnabled(true); }
+void Tform4::DXDrawInitialize(fw::TObject*) {
+  if (DXTimer) DXTimer->SetEnabled(true);
+}
 
-void Tform4::DXDrawFinalize(fw::TObject*) { DXTimer->SetEnabled(false); }
+void Tform4::DXDrawFinalize(fw::TObject*) {
+  if (DXTimer) DXTimer->SetEnabled(false);
+}
 
 void Tform4::DXTimerActivate(fw::TObject*) { SetCaption(fw::Application->Title()); }
 
@@ -175,6 +179,21 @@ void Tform4::FormKeyDown(fw::TObject*, std::uint16_t& Key, fw::TShiftState Shift
     }
     DXDraw->Initialize();
   }
+}
+
+void Tform4::Notification(fw::TComponent* AComponent, fw::TOperation Operation) {
+  dx::TDXForm::Notification(AComponent, Operation);
+  if (Operation != fw::opRemove) return;
+  auto forget = [AComponent](auto*& Field) {
+    if (static_cast<fw::TComponent*>(Field) == AComponent) Field = nullptr;
+  };
+  forget(DXDraw);
+  forget(DXTimer);
+  forget(DXSpriteEngine);
+  forget(DXInput);
+  forget(ImageList);
+  forget(Button3);
+  forget(TrackBar1);
 }
 
 FW_REGISTER(TMonoSprite, nullptr)

@@ -58,6 +58,10 @@ class Tform4 : public dx::TDXForm {
   void DXTimerDeactivate(fw::TObject* Sender);
   void DXTimerTimer(fw::TObject* Sender, std::int32_t LagCount);
   void FormKeyDown(fw::TObject* Sender, std::uint16_t& Key, fw::TShiftState Shift);
+
+  // A component that goes is forgotten here: the display, destroyed after the timer, still
+  // reports its finalization to this form.
+  void Notification(fw::TComponent* AComponent, fw::TOperation Operation) override;
 };
 
 extern Tform4* form4;
