@@ -9,6 +9,8 @@
 #include "framework/ClassBuilder.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/kernel/GlobalMemory.h"
+#include "platform/pixels/Pixels.h"
+#include "platform/pixels/PixelsRle.h"
 #include "platform/win/Clipboard.h"
 
 namespace dx {
@@ -46,17 +48,6 @@ PixelLayout MakePixelLayout(int R, int G, int B) {
 }
 
 namespace {
-
-int MaskWidth(std::uint32_t m) {
-  if (!m) return 0;
-  while (!(m & 1)) m >>= 1;
-  int n = 0;
-  while (m & 1) {
-    m >>= 1;
-    ++n;
-  }
-  return n;
-}
 
 bool SameMasks(const PixelLayout& a, const PixelLayout& b) {
   return a.RedMask == b.RedMask && a.GreenMask == b.GreenMask && a.BlueMask == b.BlueMask;
@@ -98,7 +89,7 @@ void CheckFormat(int BitCount, const PixelLayout& Layout) {
 }  // namespace
 
 PixelLayout MakePixelLayoutFromMasks(std::uint32_t RMask, std::uint32_t GMask, std::uint32_t BMask) {
-  const int r = MaskWidth(RMask), g = MaskWidth(GMask), b = MaskWidth(BMask);
+  const int r = pixels::ChannelOf(RMask).Bits, g = pixels::ChannelOf(GMask).Bits, b = pixels::ChannelOf(BMask).Bits;
   // Widths past 32 bits in all cannot be a pixel; they make a layout no bit count accepts.
   if (r + g + b > 32) return MakePixelLayout(0, 0, 0);
   return MakePixelLayout(r, g, b);
@@ -238,7 +229,7 @@ void TDIBSharedImage::NewImage(int AWidth, int AHeight, int ABitCount, const Pix
   CheckFormat(ABitCount, ALayout);
   // Sizes that do not fit the header's 32-bit fields cannot be held.
   if (AWidth < 0 || AHeight < 0) InvalidDIB();
-  const std::int64_t widthBytes = ((std::int64_t(ABitCount) * AWidth + 31) / 32) * 4;
+  const auto widthBytes = static_cast<std::int64_t>(pixels::DibRowBytes(AWidth, ABitCount));
   constexpr std::int64_t kMaxSize = std::numeric_limits<std::int32_t>::max();
   if (widthBytes > kMaxSize || (widthBytes > 0 && AHeight > kMaxSize / widthBytes))
     throw fw::EOutOfMemory(fw::msg::OutOfMemory);
@@ -355,7 +346,7 @@ void TDIBSharedImage::LoadImage(fw::TStream& Stream, bool AMemoryImage) {
   if (rle) {
     if (std::int64_t(bi.biSizeImage) > left) throw fw::EReadError(fw::msg::ReadError);
   } else {
-    const std::int64_t widthBytes = ((std::int64_t(bc) * bi.biWidth + 31) / 32) * 4;
+    const auto widthBytes = static_cast<std::int64_t>(pixels::DibRowBytes(bi.biWidth, bc));
     if (widthBytes > 0 && height > 0 && (widthBytes > left || height > left / widthBytes))
       throw fw::EReadError(fw::msg::ReadError);
   }
@@ -413,84 +404,15 @@ void TDIBSharedImage::Decompress(TDIBSharedImage* Source, bool AMemoryImage) {
   else DecodeRLE4(Source->Bits, count);
 }
 
-// RLE8 runs continue in memory past the end of a row, as the data says; nothing is written
-// outside the pixels. Rows past the top end the decoding.
+// RLE8 runs continue in memory past the end of a row, as the data says; RLE4 pixels go to their
+// row and column and whatever lies past the right edge is dropped. Nothing is written outside
+// the pixels; rows past the top end the decoding.
 void TDIBSharedImage::DecodeRLE8(const std::uint8_t* Data, std::size_t Count) {
-  std::int64_t x = 0, y = 0;
-  std::size_t p = 0;
-  auto put = [&](std::int64_t at, std::uint8_t v) {
-    if (at >= 0 && at < Size) Bits[at] = v;
-  };
-  while (p + 1 < Count && y < Height) {
-    const std::uint8_t first = Data[p], second = Data[p + 1];
-    p += 2;
-    if (first > 0) {
-      const std::int64_t at = y * WidthBytes + x;
-      if (at < Size) {
-        const std::int64_t n = std::min<std::int64_t>(first, Size - at);
-        std::memset(Bits + at, second, static_cast<std::size_t>(n));
-      }
-      x += first;
-    } else if (second == 0) {
-      x = 0;
-      ++y;
-    } else if (second == 1) {
-      break;
-    } else if (second == 2) {
-      if (p + 2 > Count) break;
-      x += Data[p];
-      y += Data[p + 1];
-      p += 2;
-    } else {
-      const std::size_t n = std::min<std::size_t>(second, Count - p);
-      const std::int64_t at = y * WidthBytes + x;
-      for (std::size_t k = 0; k < n; ++k) put(at + static_cast<std::int64_t>(k), Data[p + k]);
-      x += second;
-      p += n;
-    }
-    if (p & 1) ++p;
-  }
+  pixels::DecodeRle(pixels::PixelView{Bits, WidthBytes, Width, Height, 8}, Data, Count, pixels::RleRowEnd::Continue);
 }
 
-// RLE4 pixels go to their row and column; whatever lies past the right edge is dropped.
 void TDIBSharedImage::DecodeRLE4(const std::uint8_t* Data, std::size_t Count) {
-  std::int64_t x = 0, y = 0;
-  std::size_t p = 0;
-  auto put = [&](std::int64_t col, std::uint32_t v) {
-    if (col < 0 || col >= Width) return;
-    std::uint8_t& b = Bits[y * WidthBytes + (col >> 1)];
-    b = (col & 1) ? static_cast<std::uint8_t>((b & 0xF0) | (v & 0xF)) : static_cast<std::uint8_t>((b & 0x0F) | (v << 4));
-  };
-  while (p + 1 < Count && y < Height) {
-    const std::uint8_t first = Data[p], second = Data[p + 1];
-    p += 2;
-    if (first > 0) {
-      const int n = static_cast<int>(std::min<std::int64_t>(first, std::max<std::int64_t>(Width - x, 0)));
-      for (int k = 0; k < n; ++k) put(x + k, (k & 1) ? (second & 0xF) : (second >> 4));
-      x += first;
-    } else if (second == 0) {
-      x = 0;
-      ++y;
-    } else if (second == 1) {
-      break;
-    } else if (second == 2) {
-      if (p + 2 > Count) break;
-      x += Data[p];
-      y += Data[p + 1];
-      p += 2;
-    } else {
-      const std::size_t bytes = std::min<std::size_t>((second + 1u) / 2, Count - p);
-      for (int k = 0; k < second; ++k) {
-        const std::size_t at = static_cast<std::size_t>(k / 2);
-        if (at >= bytes) break;
-        if (x + k >= Width) break;
-        put(x + k, (k & 1) ? (Data[p + at] & 0xF) : (Data[p + at] >> 4));
-      }
-      x += second;
-      p += bytes;
-    }
-    if (p & 1) ++p;
-  }
+  pixels::DecodeRle(pixels::PixelView{Bits, WidthBytes, Width, Height, 4}, Data, Count, pixels::RleRowEnd::Clip);
 }
 
 void TDIBSharedImage::SetColorTable(const TRGBQuads& AColorTable) {
@@ -632,33 +554,8 @@ void TDIB::SetHeight(int Value) {
 void TDIB::SetPixel(int X, int Y, std::uint32_t Value) {
   Unique(true);
   if (X < 0 || X >= width_ || Y < 0 || Y >= height_ || !top_bits_) return;
-  std::uint8_t* row = top_bits_ + static_cast<std::ptrdiff_t>(Y) * next_line_;
-  switch (bit_count_) {
-    case 1: {
-      const auto bit = static_cast<std::uint8_t>(0x80 >> (X & 7));
-      row[X / 8] = static_cast<std::uint8_t>((Value & 1) ? (row[X / 8] | bit) : (row[X / 8] & ~bit));
-      break;
-    }
-    case 4: {
-      std::uint8_t& b = row[X / 2];
-      b = (X & 1) ? static_cast<std::uint8_t>((b & 0xF0) | (Value & 0xF))
-                  : static_cast<std::uint8_t>((b & 0x0F) | ((Value & 0xF) << 4));
-      break;
-    }
-    case 8: row[X] = static_cast<std::uint8_t>(Value); break;
-    case 16: {
-      const auto w = static_cast<std::uint16_t>(Value);
-      std::memcpy(row + 2 * X, &w, 2);
-      break;
-    }
-    case 24:
-      row[3 * X] = static_cast<std::uint8_t>(Value);
-      row[3 * X + 1] = static_cast<std::uint8_t>(Value >> 8);
-      row[3 * X + 2] = static_cast<std::uint8_t>(Value >> 16);
-      break;
-    case 32: std::memcpy(row + 4 * X, &Value, 4); break;
-    default: break;
-  }
+  pixels::StorePixel(top_bits_ + static_cast<std::ptrdiff_t>(Y) * next_line_, X, static_cast<std::uint32_t>(bit_count_),
+                     Value);
 }
 
 std::uint8_t* TDIB::GetBits() {

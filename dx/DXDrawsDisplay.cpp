@@ -1,11 +1,5 @@
 #include "dx/DXDrawsDisplay.h"
 
-#include <QColor>
-#include <QPainter>
-#include <QPen>
-#include <QRegion>
-#include <QWidget>
-
 #include <algorithm>
 #include <cstring>
 
@@ -27,10 +21,13 @@ const std::vector<std::string> kOptionNames = {
 
 const TDXDrawOptions kDefaultOptions{doAllowReboot, doWaitVBlank, doCenter, doDirectX7Mode, doHardware, doSelectDriver};
 
-// The 256 entries of the system palette.
+// The 256 entries of the system palette, read through the screen's device context (the system
+// palette belongs to the screen; a null DC is refused).
 void SystemPalette(win::PALETTEENTRY* Entries) {
   std::memset(Entries, 0, 256 * sizeof(win::PALETTEENTRY));
-  gdi::GetSystemPaletteEntries(nullptr, 0, 256, Entries);
+  win::HDC Screen = gdi::GetScreenDC();
+  gdi::GetSystemPaletteEntries(Screen, 0, 256, Entries);
+  gdi::ReleaseScreenDC(Screen);
 }
 
 // Runs f when the scope ends, also on exception.
@@ -478,17 +475,24 @@ void TCustomDXDraw::WndProc(fw::TMessage& Message) {
 
 void TCustomDXDraw::Paint() {
   if (ComponentState().Contains(fw::csDesigning)) {
-    QPainter* p = Painter();
-    if (!p) return;
-    const QRect r(0, 0, ClientWidth(), ClientHeight());
-    p->fillRect(r, fw::ToQColor(fw::clBtnFace));
-    p->setPen(QPen(Qt::black, 1, Qt::DashLine));
-    p->drawRect(r.adjusted(0, 0, -1, -1));
-    p->setPen(QPen(Qt::gray));
-    p->drawLine(r.topLeft(), r.bottomRight());
-    p->drawLine(r.topRight(), r.bottomLeft());
-    p->setPen(Qt::black);
-    p->drawText(r, Qt::AlignCenter, QString::fromStdString(fw::Format("(%s)", ClassName())));
+    fw::TControlCanvas* c = Canvas();
+    const int w = ClientWidth(), h = ClientHeight();
+    c->Brush()->SetStyle(fw::bsSolid);
+    c->Brush()->SetColor(fw::clBtnFace);
+    c->FillRect(fw::Rect(0, 0, w, h));
+    c->Brush()->SetStyle(fw::bsClear);
+    c->Pen()->SetColor(fw::clBlack);
+    c->Pen()->SetStyle(fw::psDash);
+    c->Rectangle(0, 0, w, h);
+    c->Pen()->SetColor(fw::clGray);
+    c->Pen()->SetStyle(fw::psSolid);
+    c->MoveTo(0, 0);
+    c->LineTo(w, h);
+    c->MoveTo(w - 1, 0);
+    c->LineTo(-1, h);
+    const std::string caption = fw::Format("(%s)", ClassName());
+    c->Font()->SetColor(fw::clBlack);
+    c->TextOut((w - c->TextWidth(caption)) / 2, (h - c->TextHeight(caption)) / 2, caption);
     return;
   }
   const TDXDrawOptions saved = now_options_;
@@ -497,14 +501,18 @@ void TCustomDXDraw::Paint() {
     now_options_ -= TDXDrawOptions{doWaitVBlank};
     Flip();
   }
-  if (Parent() && initialized_ && surface_ && (surface_->SurfaceDesc().ddsCaps.dwCaps & ddraw::DDSCAPS_VIDEOMEMORY)) {
+  if (Parent() && Parent()->HandleAllocated() && initialized_ && surface_ &&
+      (surface_->SurfaceDesc().ddsCaps.dwCaps & ddraw::DDSCAPS_VIDEOMEMORY)) {
     // The parent clips its children: what it repaints lies around this control, so painting
     // the parent does not come back here.
-    if (QWidget* w = Parent()->ClientWidget()) {
-      QRegion around(w->rect());
-      if (QWidget* own = WidgetIfMade()) around -= QRegion(own->geometry());
-      w->update(around);
-    }
+    const int pw = Parent()->ClientWidth(), ph = Parent()->ClientHeight();
+    const fw::TRect own = BoundsRect();
+    const win::RECT around[] = {{0, 0, pw, own.top},
+                                {0, own.bottom, pw, ph},
+                                {0, own.top, own.left, own.bottom},
+                                {own.right, own.top, pw, own.bottom}};
+    for (const win::RECT& r : around)
+      if (r.right > r.left && r.bottom > r.top) win::InvalidateRect(Parent()->Handle(), &r, win::FALSE);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "framework/ClassBuilder.h"
 #include "framework/SysUtils.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/pixels/Pixels.h"
 
 namespace dx {
 
@@ -220,42 +221,10 @@ bool TDirectDrawSurface::BltFast(int X, int Y, const fw::TRect& SrcRect, win::DW
 
 namespace {
 
-// Moves D and R together so that both lie within their surfaces (C the destination's, K the
-// source's); false when nothing is left.
-bool ClipTogether(fw::TRect& D, fw::TRect& R, const fw::TRect& C, const fw::TRect& K) {
-  if (C.left > D.left) {
-    R.left += C.left - D.left;
-    D.left = C.left;
-  }
-  if (C.top > D.top) {
-    R.top += C.top - D.top;
-    D.top = C.top;
-  }
-  if (K.left > R.left) {
-    D.left += K.left - R.left;
-    R.left = K.left;
-  }
-  if (K.top > R.top) {
-    D.top += K.top - R.top;
-    R.top = K.top;
-  }
-  if (C.right < D.right) {
-    R.right -= D.right - C.right;
-    D.right = C.right;
-  }
-  if (C.bottom < D.bottom) {
-    R.bottom -= D.bottom - C.bottom;
-    D.bottom = C.bottom;
-  }
-  if (K.right < R.right) {
-    D.right -= R.right - K.right;
-    R.right = K.right;
-  }
-  if (K.bottom < R.bottom) {
-    D.bottom -= R.bottom - K.bottom;
-    R.bottom = K.bottom;
-  }
-  return D.left < D.right && D.top < D.bottom && R.left < R.right && R.top < R.bottom;
+// The pixels of a surface locked whole.
+pixels::PixelView LockedView(const DDSURFACEDESC& d, int width, int height) {
+  return pixels::PixelView{static_cast<std::uint8_t*>(d.lpSurface), d.lPitch, width, height,
+                           d.ddpfPixelFormat.dwRGBBitCount};
 }
 
 }  // namespace
@@ -267,7 +236,7 @@ void TDirectDrawSurface::Draw(int X, int Y, fw::TRect SrcRect, TDirectDrawSurfac
   fw::TRect& R = SrcRect;
   if (R.right >= R.left && R.bottom >= R.top) {
     fw::TRect D{X, Y, X + (R.right - R.left), Y + (R.bottom - R.top)};
-    if (!ClipTogether(D, R, ClientRect(), Source->ClientRect())) return;
+    if (!pixels::ClipCopy(D, R, ClientRect(), Source->ClientRect())) return;
     if (has_clipper_) {
       Blt(&D, &R, bltFlags, EmptyFX(), Source);
     } else if (!BltFast(D.left, D.top, R, fastFlags, Source) && LastResult() == DDERR_BLTFASTCANTCLIP) {
@@ -291,7 +260,7 @@ void TDirectDrawSurface::Draw(int X, int Y, fw::TRect SrcRect, TDirectDrawSurfac
     effects |= DDBLTFX_MIRRORUPDOWN;
   }
   fw::TRect D{X, Y, X + (R.right - R.left), Y + (R.bottom - R.top)};
-  if (!ClipTogether(D, R, ClientRect(), Source->ClientRect())) return;
+  if (!pixels::ClipCopy(D, R, ClientRect(), Source->ClientRect())) return;
   if (effects & DDBLTFX_MIRRORLEFTRIGHT) {
     const int l = R.left, r = R.right;
     R.left = Source->Width() - r;
@@ -335,32 +304,8 @@ std::uint32_t TDirectDrawSurface::Pixels(int X, int Y) {
   if (!isurface_ || X < 0 || X >= Width() || Y < 0 || Y >= Height()) return 0;
   DDSURFACEDESC d;
   if (!Lock(nullptr, d)) return 0;
-  const auto* row = static_cast<const std::uint8_t*>(d.lpSurface) + static_cast<std::ptrdiff_t>(Y) * d.lPitch;
-  std::uint32_t v = 0;
-  switch (d.ddpfPixelFormat.dwRGBBitCount) {
-    case 1:
-      v = (row[X / 8] >> (7 - X % 8)) & 1u;
-      break;
-    case 4:
-      v = X % 2 == 0 ? row[X / 2] >> 4 : row[X / 2] & 0xFu;
-      break;
-    case 8:
-      v = row[X];
-      break;
-    case 16:
-      v = row[2 * X] | (static_cast<std::uint32_t>(row[2 * X + 1]) << 8);
-      break;
-    case 24:
-      v = row[3 * X] | (static_cast<std::uint32_t>(row[3 * X + 1]) << 8) |
-          (static_cast<std::uint32_t>(row[3 * X + 2]) << 16);
-      break;
-    case 32:
-      v = row[4 * X] | (static_cast<std::uint32_t>(row[4 * X + 1]) << 8) |
-          (static_cast<std::uint32_t>(row[4 * X + 2]) << 16) | (static_cast<std::uint32_t>(row[4 * X + 3]) << 24);
-      break;
-    default:
-      break;
-  }
+  const pixels::PixelView view = LockedView(d, Width(), Height());
+  const std::uint32_t v = pixels::GetPixel(view, X, Y);
   Unlock();
   return v;
 }
@@ -369,35 +314,9 @@ void TDirectDrawSurface::SetPixels(int X, int Y, std::uint32_t Value) {
   if (!isurface_ || X < 0 || X >= Width() || Y < 0 || Y >= Height()) return;
   DDSURFACEDESC d;
   if (!Lock(nullptr, d)) return;
-  auto* row = static_cast<std::uint8_t*>(d.lpSurface) + static_cast<std::ptrdiff_t>(Y) * d.lPitch;
-  switch (d.ddpfPixelFormat.dwRGBBitCount) {
-    case 1: {
-      const auto bit = static_cast<std::uint8_t>(0x80u >> (X % 8));
-      row[X / 8] = static_cast<std::uint8_t>(Value ? (row[X / 8] | bit) : (row[X / 8] & ~bit));
-      break;
-    }
-    case 4: {
-      std::uint8_t& b = row[X / 2];
-      b = X % 2 == 0 ? static_cast<std::uint8_t>((b & 0x0F) | ((Value & 0xF) << 4))
-                     : static_cast<std::uint8_t>((b & 0xF0) | (Value & 0xF));
-      break;
-    }
-    case 8:
-      row[X] = static_cast<std::uint8_t>(Value);
-      break;
-    case 16:
-      row[2 * X] = static_cast<std::uint8_t>(Value);
-      row[2 * X + 1] = static_cast<std::uint8_t>(Value >> 8);
-      break;
-    case 24:
-      for (int i = 0; i < 3; ++i) row[3 * X + i] = static_cast<std::uint8_t>(Value >> (8 * i));
-      break;
-    case 32:
-      for (int i = 0; i < 4; ++i) row[4 * X + i] = static_cast<std::uint8_t>(Value >> (8 * i));
-      break;
-    default:
-      break;
-  }
+  const pixels::PixelView view = LockedView(d, Width(), Height());
+  // One bit per pixel: any value but 0 sets it.
+  pixels::PutPixel(view, X, Y, view.BitCount == 1 ? (Value != 0 ? 1u : 0u) : Value);
   Unlock();
 }
 

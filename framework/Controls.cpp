@@ -103,16 +103,6 @@ win::LPARAM PointParam(const QPoint& p) {
   return win::MAKELPARAM(static_cast<win::WORD>(p.x()), static_cast<win::WORD>(p.y()));
 }
 
-win::WPARAM MouseKeyFlags(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
-  win::WPARAM f = 0;
-  if (b & Qt::LeftButton) f |= win::MK_LBUTTON;
-  if (b & Qt::RightButton) f |= win::MK_RBUTTON;
-  if (b & Qt::MiddleButton) f |= win::MK_MBUTTON;
-  if (m & Qt::ShiftModifier) f |= win::MK_SHIFT;
-  if (m & Qt::ControlModifier) f |= win::MK_CONTROL;
-  return f;
-}
-
 bool GraphicEvents::eventFilter(QObject* obj, QEvent* ev) {
   auto* w = qobject_cast<QWidget*>(obj);
   if (!w) return false;
@@ -125,15 +115,12 @@ bool GraphicEvents::eventFilter(QObject* obj, QEvent* ev) {
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove: {
       auto* me = static_cast<QMouseEvent*>(ev);
-      bool dbl = ev->type() == QEvent::MouseButtonDblClick;
-      bool press = ev->type() == QEvent::MouseButtonPress || dbl;
-      if (ev->type() == QEvent::MouseMove) msg = win::WM_MOUSEMOVE;
-      else if (me->button() == Qt::LeftButton) msg = dbl ? win::WM_LBUTTONDBLCLK : press ? win::WM_LBUTTONDOWN : win::WM_LBUTTONUP;
-      else if (me->button() == Qt::RightButton) msg = dbl ? win::WM_RBUTTONDBLCLK : press ? win::WM_RBUTTONDOWN : win::WM_RBUTTONUP;
-      else if (me->button() == Qt::MiddleButton) msg = dbl ? win::WM_MBUTTONDBLCLK : press ? win::WM_MBUTTONDOWN : win::WM_MBUTTONUP;
-      else return false;
-      wp = MouseKeyFlags(me->buttons(), me->modifiers());
-      lp = PointParam(me->position().toPoint());
+      const QPoint p = me->position().toPoint();
+      win::MSG m{};
+      if (!win::TranslateMouseEvent(*me, p.x(), p.y(), m)) return false;
+      msg = m.message;
+      wp = m.wParam;
+      lp = m.lParam;
       break;
     }
     case QEvent::ContextMenu: {
@@ -1019,27 +1006,25 @@ void TWinControl::DefaultHandler(TMessage& Message) {
 FW_REGISTER(TGraphicControl, nullptr)
 FW_REGISTER(TCustomControl, nullptr)
 
-TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+
+TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::WndProc(TMessage& Message) {
   if (Message.Msg == win::WM_PAINT) {
     QWidget* w = WidgetIfMade();
     if (!w || !w->testAttribute(Qt::WA_WState_InPaintEvent)) return;
-    QPainter p(w);
-    painter_ = &p;
-    try {
-      Paint();
-    } catch (...) {
-      painter_ = nullptr;
-      throw;
-    }
-    painter_ = nullptr;
+    canvas_->PaintWith(w, [this] { Paint(); });
     return;
   }
   TControl::WndProc(Message);
 }
 
-TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {}
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+
+TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::WMPaint(TMessage& Message) {
   QWidget* w = GetClientWidget();
@@ -1047,15 +1032,7 @@ void TCustomControl::WMPaint(TMessage& Message) {
     DefaultHandler(Message);
     return;
   }
-  QPainter p(w);
-  painter_ = &p;
-  try {
-    Paint();
-  } catch (...) {
-    painter_ = nullptr;
-    throw;
-  }
-  painter_ = nullptr;
+  canvas_->PaintWith(w, [this] { Paint(); });
   Message.Result = 0;
 }
 

@@ -18,6 +18,7 @@
 #include "framework/Classes.h"
 #include "framework/Colors.h"
 #include "framework/Fonts.h"
+#include "framework/Graphics.h"
 #include "framework/Sets.h"
 #include "framework/Types.h"
 #include "platform/win/WinTypes.h"
@@ -376,21 +377,70 @@ class TWinControl : public TControl {
   bool destroying_handle_ = false;
 };
 
+// The canvas of a control that paints itself: it draws on the control's window while the
+// window system has it painting (Paint of TGraphicControl and TCustomControl) and refuses to
+// draw otherwise. Before each Paint it takes the control's font and, as the brush, its colour.
+// Lines and rectangles follow the device context's rules (right and bottom exclusive, a line
+// stops before its end point); text is drawn in the font's colour over the brush, unless the
+// brush is clear.
+class TControlCanvas : public TCanvas {
+  FW_CLASS(TControlCanvas, TCanvas)
+ public:
+  explicit TControlCanvas(TControl* AControl);
+  ~TControlCanvas() override;
+
+  TControl* Control() const { return control_; }
+  TFont* Font() const { return font_.get(); }
+  // Whether the window is being painted (drawing calls draw only then).
+  bool Painting() const { return painter_ != nullptr; }
+
+  void FillRect(const TRect& Rect) override;
+  void Rectangle(int X1, int Y1, int X2, int Y2) override;
+  void MoveTo(int X, int Y) override;
+  void LineTo(int X, int Y) override;
+  TColor Pixel(int X, int Y) override;
+  void SetPixel(int X, int Y, TColor Color) override;
+
+  // Text with its top left at (X, Y); TextRect clips it to Rect and fills Rect with the brush.
+  void TextOut(int X, int Y, const std::string& Text);
+  void TextRect(const TRect& Rect, int X, int Y, const std::string& Text);
+  int TextWidth(const std::string& Text) const;
+  int TextHeight(const std::string& Text) const;
+
+ private:
+  friend class TGraphicControl;
+  friend class TCustomControl;
+  friend QPainter* ControlPainter(TControlCanvas& Canvas);
+  // Runs Paint with the canvas over the control's painting window.
+  void PaintWith(QWidget* Widget, const std::function<void()>& Paint);
+  QPainter& Active();
+
+  TControl* control_;
+  std::unique_ptr<TFont> font_;
+  QPainter* painter_ = nullptr;
+  TPoint pen_pos_{0, 0};
+};
+
+// The painter behind a painting control canvas, for the framework's own controls that draw
+// what the canvas does not offer (bevels, shapes, word-wrapped captions); null when not painting.
+QPainter* ControlPainter(TControlCanvas& Canvas);
+
 // A control without a window: it paints on its own widget, its mouse messages come through
 // its parent's windows' translation.
 class TGraphicControl : public TControl {
   FW_CLASS(TGraphicControl, TControl)
  public:
   explicit TGraphicControl(TComponent* AOwner);
+  ~TGraphicControl() override;
 
  protected:
-  // Draws the control; the painter is active for the control's widget during the call.
+  // Draws the control; the canvas draws on the control while the call runs.
   virtual void Paint() {}
-  QPainter* Painter() const { return painter_; }
+  TControlCanvas* Canvas() const { return canvas_.get(); }
   void WndProc(TMessage& Message) override;
 
  private:
-  QPainter* painter_ = nullptr;
+  std::unique_ptr<TControlCanvas> canvas_;
 };
 
 // A windowed control that paints itself (Paint on WM_PAINT).
@@ -398,14 +448,15 @@ class TCustomControl : public TWinControl {
   FW_CLASS(TCustomControl, TWinControl)
  public:
   explicit TCustomControl(TComponent* AOwner);
+  ~TCustomControl() override;
 
  protected:
   virtual void Paint() {}
-  QPainter* Painter() const { return painter_; }
+  TControlCanvas* Canvas() const { return canvas_.get(); }
   void WMPaint(TMessage& Message) override;
 
  private:
-  QPainter* painter_ = nullptr;
+  std::unique_ptr<TControlCanvas> canvas_;
 };
 
 // Helpers shared by the control units.

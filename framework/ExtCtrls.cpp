@@ -87,7 +87,7 @@ void TCustomPanel::SetBorderStyle(TBorderStyle Value) {
 }
 
 void TCustomPanel::Paint() {
-  QPainter* p = Painter();
+  QPainter* p = ControlPainter(*Canvas());
   if (!p) return;
   QRect r(0, 0, Width(), Height());
   p->fillRect(r, ToQColor(Color()));
@@ -129,7 +129,7 @@ void TShape::SetShape(TShapeType Value) {
 }
 
 void TShape::Paint() {
-  QPainter* p = Painter();
+  QPainter* p = ControlPainter(*Canvas());
   if (!p) return;
   // As the platform draws it: the pen centred on the outline, right and bottom edges exclusive.
   int pw = pen_->Style() == psClear ? 0 : pen_->Width();
@@ -258,7 +258,7 @@ std::vector<std::uint32_t> TImage::RenderPixels() {
 }
 
 void TImage::Paint() {
-  QPainter* p = Painter();
+  QPainter* p = ControlPainter(*Canvas());
   if (!p) return;
   TGraphic* g = picture_->Graphic();
   if (!g || g->Empty() || Width() <= 0 || Height() <= 0) return;

@@ -19,7 +19,7 @@ FW_REGISTER(TBrush, [](TClassBuilder<TBrush>& b) {
 })
 FW_REGISTER(TPen, [](TClassBuilder<TPen>& b) {
   b.Color("Color", &TPen::Color, &TPen::SetColor).WithDefault(clBlack);
-  b.Enum("Style", {"psSolid", "psClear"}, &TPen::Style, &TPen::SetStyle).WithDefault(0);
+  b.Enum("Style", {"psSolid", "psDash", "psClear"}, &TPen::Style, &TPen::SetStyle).WithDefault(0);
   b.Integer("Width", &TPen::Width, &TPen::SetWidth).WithDefault(1);
 })
 FW_REGISTER(TCanvas, nullptr)
@@ -114,6 +114,7 @@ void TPen::SetStyle(TPenStyle Value) {
 }
 
 win::HPEN TPen::Handle() {
+  // Memory DCs draw no dashes: a dashed pen draws solid there.
   if (!handle_)
     handle_ = gdi::CreatePen(style_ == psClear ? gdi::PS_NULL : gdi::PS_SOLID, width_, ToColorRef(color_));
   return handle_;

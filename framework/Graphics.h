@@ -77,7 +77,7 @@ class TBrush : public TGraphicsObject {
   win::HBRUSH handle_ = nullptr;
 };
 
-enum class TPenStyle { psSolid, psClear };
+enum class TPenStyle { psSolid, psDash, psClear };
 using enum TPenStyle;
 
 class TPen : public TGraphicsObject {
@@ -127,13 +127,17 @@ class TCanvas : public TPersistent {
   void StretchDraw(const TRect& Rect, TGraphic* Graphic);
   // A rectangle of another canvas, stretched to Dest, with the copy mode.
   void CopyRect(const TRect& Dest, TCanvas& Canvas, const TRect& Source);
-  void FillRect(const TRect& Rect);
-  void Rectangle(int X1, int Y1, int X2, int Y2);
-  void MoveTo(int X, int Y);
-  void LineTo(int X, int Y);
+  // The primitives below draw through the DC; a canvas over a window while it paints (the
+  // controls' canvas) draws them on the window instead.
+  virtual void FillRect(const TRect& Rect);
+  // Outlined with the pen, filled with the brush; right and bottom exclusive.
+  virtual void Rectangle(int X1, int Y1, int X2, int Y2);
+  virtual void MoveTo(int X, int Y);
+  // From the current position up to, not including, (X, Y).
+  virtual void LineTo(int X, int Y);
   // The pixel's colour; -1 (CLR_INVALID) outside the bitmap.
-  TColor Pixel(int X, int Y);
-  void SetPixel(int X, int Y, TColor Color);
+  virtual TColor Pixel(int X, int Y);
+  virtual void SetPixel(int X, int Y, TColor Color);
 
   TNotifyEvent OnChange;
   TNotifyEvent OnChanging;

@@ -116,15 +116,16 @@ void TMenuItem::GetChildren(const std::function<void(TComponent*)>& Proc, TCompo
   for (TMenuItem* i : items_) Proc(i);
 }
 
-TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), items_(new TMenuItem(nullptr)) { items_->menu_ = this; }
+TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), items_(MakeOwned<TMenuItem>(nullptr)) {
+  items_->menu_ = this;
+}
 
 TMenu::~TMenu() {
   // The items stay with their owner; only the root goes.
-  TMenuItem* root = items_;
-  for (TMenuItem* i : root->items_) i->parent_ = nullptr;
-  root->items_.clear();
-  root->menu_ = nullptr;
-  root->Free();
+  for (TMenuItem* i : items_->items_) i->parent_ = nullptr;
+  items_->items_.clear();
+  items_->menu_ = nullptr;
+  items_.reset();
 }
 
 void TMenu::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent*) {

@@ -74,13 +74,14 @@ class TMenu : public TComponent {
   explicit TMenu(TComponent* AOwner);
   ~TMenu() override;
   // The invisible root item; the menu's top-level items are its sub-items.
-  TMenuItem* Items() const { return items_; }
+  TMenuItem* Items() const { return items_.get(); }
   void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
   // Something about the items changed (the form showing the menu rebuilds it).
   virtual void MenuChanged() {}
 
  private:
-  TMenuItem* items_;
+  // Owned by the menu alone (it has no owner component); the items under it are their owners'.
+  TOwned<TMenuItem> items_;
 };
 
 class TMainMenu : public TMenu {

@@ -117,7 +117,7 @@ void TCustomLabel::Loaded() {
 }
 
 void TCustomLabel::Paint() {
-  QPainter* p = Painter();
+  QPainter* p = ControlPainter(*Canvas());
   if (!p) return;
   QRect r(0, 0, Width(), Height());
   if (!transparent_) p->fillRect(r, ToQColor(Color()));

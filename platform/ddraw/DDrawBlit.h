@@ -1,27 +1,18 @@
 #pragma once
-// The pixel engine behind Blt, BltFast and colour fills: raw pixel memory in, raw pixel memory
-// out. The fast path has one routine per pixel size with and without colour keys; the reference
-// path does the same one pixel at a time through plain reads and writes and is what the fast path
-// is checked against.
+// The pixel engine behind Blt and BltFast: raw pixel memory in, raw pixel memory out. The fast
+// path has one routine per pixel size with and without colour keys; the reference path does the
+// same one pixel at a time through plain reads and writes and is what the fast path is checked
+// against.
 #include <cstdint>
 #include <vector>
 
-#include "platform/win/WinTypes.h"
+#include "platform/pixels/Pixels.h"
 
 namespace ddraw::blit {
 
 using win::LONG;
 using win::RECT;
-
-// Pixel memory as a surface lays it out: rows of Pitch bytes, top row first. Pixels below a byte
-// (1, 2, 4 bits) are packed with the leftmost pixel in the most significant bits.
-struct PixelView {
-  std::uint8_t* Bits = nullptr;
-  LONG Pitch = 0;
-  LONG Width = 0;
-  LONG Height = 0;
-  std::uint32_t BitCount = 0;
-};
+using pixels::PixelView;
 
 // An inclusive range of pixel values, as a colour key describes it.
 struct KeyRange {
@@ -53,9 +44,8 @@ inline LONG MapCoordinate(LONG i, LONG n, LONG first, LONG m, bool mirrored) {
   return mirrored ? first + m - 1 - off : first + off;
 }
 
-// Pixel values in a surface's own layout; bits above the pixel size are ignored.
-void Fill(const PixelView& dest, const RECT& rect, std::uint32_t value);
-// Source and destination must have the same BitCount. They may be the same memory, overlapping.
+// Colour fills are pixels::Fill. Source and destination must have the same BitCount; they may be
+// the same memory, overlapping.
 void Blit(const PixelView& dest, const PixelView& source, const BltParams& params);
 
 // The opaque runs of a source surface under a colour key, row by row, kept with the surface so
@@ -83,9 +73,6 @@ void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const 
           const KeyRange* sourceKey, const KeySpans* spans = nullptr);
 
 namespace reference {
-std::uint32_t GetPixel(const PixelView& view, LONG x, LONG y);
-void PutPixel(const PixelView& view, LONG x, LONG y, std::uint32_t value);
-void Fill(const PixelView& dest, const RECT& rect, std::uint32_t value);
 void Blit(const PixelView& dest, const PixelView& source, const BltParams& params);
 }  // namespace reference
 

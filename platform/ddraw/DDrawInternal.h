@@ -277,7 +277,7 @@ class SurfaceObject final : public RefCounted,
   void Orphan() { owner_ = nullptr; }
 
   // The DC or lock that is out: a surface in use cannot be blitted, flipped or locked again.
-  blit::PixelView View() const;
+  pixels::PixelView View() const;
   // The opaque runs of this surface under a source key, when they pay; null otherwise.
   const blit::KeySpans* SpansFor(const blit::KeyRange& key);
   void Touched(const RECT* changed);

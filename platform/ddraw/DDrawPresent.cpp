@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QImage>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPixmap>
@@ -14,6 +15,7 @@
 #include <map>
 
 #include "platform/ddraw/DDrawInternal.h"
+#include "platform/pixels/Pixels.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
 
@@ -21,11 +23,8 @@ namespace ddraw {
 
 namespace {
 
-RECT Intersect(const RECT& a, const RECT& b) {
-  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-              std::min(a.bottom, b.bottom)};
-}
-bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+using pixels::Intersect;
+using pixels::IsEmpty;
 
 // The client area of a window in screen coordinates.
 bool ClientScreenRect(HWND window, RECT& out) {
@@ -37,13 +36,13 @@ bool ClientScreenRect(HWND window, RECT& out) {
   return true;
 }
 
-template <class Pixel>
-void ConvertRows(const Frame& f, const RECT& a, QImage& t, int x, int y, Pixel pixel) {
+template <class ToArgb>
+void ConvertRows(const Frame& f, const RECT& a, QImage& t, int x, int y, ToArgb toArgb) {
   const int w = a.right - a.left;
   for (LONG row = a.top; row < a.bottom; ++row) {
     const std::uint8_t* src = f.Bits + static_cast<std::ptrdiff_t>(row) * f.Pitch;
     auto* dst = reinterpret_cast<std::uint32_t*>(t.scanLine(y + (row - a.top))) + x;
-    for (int i = 0; i < w; ++i) dst[i] = pixel(src, a.left + i);
+    for (int i = 0; i < w; ++i) dst[i] = toArgb(src, a.left + i);
   }
 }
 
@@ -53,12 +52,12 @@ void ConvertFrame(const Frame& f, const RECT& area, QImage& target, int x, int y
   if (!f.Bits || target.isNull() || target.depth() != 32) return;
   RECT a = Intersect(area, RECT{0, 0, static_cast<LONG>(f.Width), static_cast<LONG>(f.Height)});
   // Clip against the target, moving the source corner in step.
-  if (x < 0) a.left -= x, x = 0;
-  if (y < 0) a.top -= y, y = 0;
-  a.right = std::min<LONG>(a.right, a.left + (target.width() - x));
-  a.bottom = std::min<LONG>(a.bottom, a.top + (target.height() - y));
-  if (Empty(a)) return;
+  RECT to{x, y, x + pixels::Width(a), y + pixels::Height(a)};
+  if (!pixels::ClipCopy(to, a, RECT{0, 0, target.width(), target.height()}, a)) return;
+  x = to.left;
+  y = to.top;
 
+  using pixels::Pixel;
   switch (f.BitCount) {
     case 8: {
       std::uint32_t lut[256];
@@ -67,27 +66,21 @@ void ConvertFrame(const Frame& f, const RECT& area, QImage& target, int x, int y
                                  (std::uint32_t{f.Palette[i].peGreen} << 8) | f.Palette[i].peBlue
                            : 0xFF000000u;
       }
-      ConvertRows(f, a, target, x, y, [&](const std::uint8_t* s, LONG i) { return lut[s[i]]; });
+      ConvertRows(f, a, target, x, y, [&](const std::uint8_t* s, LONG i) { return lut[Pixel<8>::Load(s, i)]; });
       break;
     }
     case 16:
       ConvertRows(f, a, target, x, y, [](const std::uint8_t* s, LONG i) {
-        const std::uint32_t p = std::uint32_t{s[2 * i]} | (std::uint32_t{s[2 * i + 1]} << 8);
-        const std::uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
-        return 0xFF000000u | (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+        return 0xFF000000u | pixels::Rgb565ToRgb(Pixel<16>::Load(s, i));
       });
       break;
     case 24:
-      ConvertRows(f, a, target, x, y, [](const std::uint8_t* s, LONG i) {
-        const std::uint8_t* p = s + 3 * i;
-        return 0xFF000000u | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
-      });
+      ConvertRows(f, a, target, x, y,
+                  [](const std::uint8_t* s, LONG i) { return 0xFF000000u | Pixel<24>::Load(s, i); });
       break;
     case 32:
-      ConvertRows(f, a, target, x, y, [](const std::uint8_t* s, LONG i) {
-        const std::uint8_t* p = s + 4 * i;
-        return 0xFF000000u | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
-      });
+      ConvertRows(f, a, target, x, y,
+                  [](const std::uint8_t* s, LONG i) { return 0xFF000000u | (Pixel<32>::Load(s, i) & 0xFFFFFF); });
       break;
     default:
       return;
@@ -302,7 +295,7 @@ bool WindowPresenter::VisibleRects(HWND window, std::vector<RECT>& rects) {
       if (!ClientScreenRect(p, pr)) break;
       r = Intersect(r, pr);
     }
-    if (!Empty(r)) rects.push_back(r);
+    if (!IsEmpty(r)) rects.push_back(r);
   }
   impl_->WindowedView(window);  // from now on the window shows its part of the desktop
   return true;
@@ -312,7 +305,7 @@ void WindowPresenter::Present(const Frame& frame) {
   const auto start = std::chrono::steady_clock::now();
   const RECT whole{0, 0, static_cast<LONG>(frame.Width), static_cast<LONG>(frame.Height)};
   const RECT changed = Intersect(frame.Changed, whole);
-  if (Empty(changed)) return;
+  if (IsEmpty(changed)) return;
   if (frame.Exclusive) {
     if (frame.Window && frame.Window != impl_->FullWindow) {
       impl_->EnterFullScreen(frame.Window, DisplayMode{frame.Width, frame.Height, frame.BitCount});
@@ -336,7 +329,7 @@ void WindowPresenter::Present(const Frame& frame) {
       VisibleRects(e.Window, parts);
       for (const RECT& part : parts) {
         const RECT a = Intersect(part, changed);
-        if (Empty(a)) continue;
+        if (IsEmpty(a)) continue;
         ConvertFrame(frame, a, e.View->Image(), a.left - client.left, a.top - client.top);
         e.View->update(QRect(a.left - client.left, a.top - client.top, a.right - a.left, a.bottom - a.top));
       }

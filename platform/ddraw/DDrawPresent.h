@@ -13,9 +13,9 @@
 #include <memory>
 #include <vector>
 
-#include <QImage>
-
 #include "platform/ddraw/DDraw.h"
+
+class QImage;
 
 namespace ddraw {
 

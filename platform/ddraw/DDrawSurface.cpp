@@ -12,25 +12,14 @@ namespace ddraw::detail {
 
 namespace {
 
-LONG Width(const RECT& r) { return r.right - r.left; }
-LONG Height(const RECT& r) { return r.bottom - r.top; }
-bool Inside(const RECT& r, LONG w, LONG h) {
-  return r.left >= 0 && r.top >= 0 && r.right <= w && r.bottom <= h && r.left < r.right && r.top < r.bottom;
-}
-RECT Intersect(const RECT& a, const RECT& b) {
-  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-}
-bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
-RECT Union(const RECT& a, const RECT& b) {
-  if (Empty(a)) return b;
-  if (Empty(b)) return a;
-  return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
-}
-
-DWORD PixelMask(DWORD bits) { return bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1u); }
+using pixels::Inside;
+using pixels::Intersect;
+using pixels::IsEmpty;
+using pixels::Union;
+using pixels::ValueMask;
 
 blit::KeyRange KeyFor(const DDCOLORKEY& k, DWORD bits) {
-  const DWORD mask = PixelMask(bits);
+  const DWORD mask = ValueMask(bits);
   return blit::KeyRange{k.dwColorSpaceLowValue & mask, k.dwColorSpaceHighValue & mask};
 }
 
@@ -115,13 +104,13 @@ SurfaceObject* SurfaceObject::Duplicate() {
 
 bool SurfaceObject::Visible() const { return IsPrimary() && !lost_ && adapter_->IsPrimaryDriver; }
 
-blit::PixelView SurfaceObject::View() const {
-  return blit::PixelView{memory_->Memory.get(), memory_->Pitch, static_cast<LONG>(desc_.dwWidth),
+pixels::PixelView SurfaceObject::View() const {
+  return pixels::PixelView{memory_->Memory.get(), memory_->Pitch, static_cast<LONG>(desc_.dwWidth),
                          static_cast<LONG>(desc_.dwHeight), desc_.ddpfPixelFormat.dwRGBBitCount};
 }
 
 const blit::KeySpans* SurfaceObject::SpansFor(const blit::KeyRange& key) {
-  const blit::PixelView v = View();
+  const pixels::PixelView v = View();
   if (spans_ && spans_->Describes(v, memory_->Version, key)) return spans_->Worthwhile ? spans_.get() : nullptr;
   // A surface drawn once is not worth the scan; one drawn again and again is.
   if (++keyedBlits_ < 2) return nullptr;
@@ -177,7 +166,7 @@ HRESULT SurfaceObject::BltImpl(RECT* destRect, SurfaceObject* src, RECT* sourceR
     if (!Inside(dr, w, h)) return DDERR_INVALIDRECT;
     clips.push_back(whole);
   }
-  const blit::PixelView dv = View();
+  const pixels::PixelView dv = View();
   const DWORD bits = desc_.ddpfPixelFormat.dwRGBBitCount;
 
   RECT changed{};
@@ -185,8 +174,8 @@ HRESULT SurfaceObject::BltImpl(RECT* destRect, SurfaceObject* src, RECT* sourceR
     const DWORD value = (flags & DDBLT_COLORFILL) ? fx->dwFillColor : fx->dwFillDepth;
     for (const RECT& c : clips) {
       const RECT r = Intersect(Intersect(c, dr), whole);
-      if (Empty(r)) continue;
-      blit::Fill(dv, r, value & PixelMask(bits));
+      if (IsEmpty(r)) continue;
+      pixels::Fill(dv, r, value & ValueMask(bits));
       changed = Union(changed, r);
     }
     Touched(&changed);
@@ -229,11 +218,11 @@ HRESULT SurfaceObject::BltImpl(RECT* destRect, SurfaceObject* src, RECT* sourceR
     p.MirrorLeftRight = ((fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) != 0) != rotate;
     p.MirrorUpDown = ((fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0) != rotate;
   }
-  const blit::PixelView sv = src->View();
+  const pixels::PixelView sv = src->View();
   if (p.SourceKey && src != this && !p.DestKey && !p.MirrorLeftRight && !p.MirrorUpDown) p.SourceSpans = src->SpansFor(*p.SourceKey);
   for (const RECT& c : clips) {
     const RECT r = Intersect(Intersect(c, dr), whole);
-    if (Empty(r)) continue;
+    if (IsEmpty(r)) continue;
     p.Clip = r;
     blit::Blit(dv, sv, p);
     changed = Union(changed, r);
@@ -255,8 +244,8 @@ HRESULT SurfaceObject::BltFastImpl(DWORD x, DWORD y, SurfaceObject* src, RECT* s
   if (!Inside(sr, sw, sh)) return DDERR_INVALIDRECT;
   const LONG w = static_cast<LONG>(desc_.dwWidth), h = static_cast<LONG>(desc_.dwHeight);
   if (x > static_cast<DWORD>(w) || y > static_cast<DWORD>(h)) return DDERR_INVALIDRECT;
-  const RECT dr{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x) + Width(sr),
-                static_cast<LONG>(y) + Height(sr)};
+  const RECT dr{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x) + pixels::Width(sr),
+                static_cast<LONG>(y) + pixels::Height(sr)};
   if (!Inside(dr, w, h)) return DDERR_INVALIDRECT;
   if (!SameFormat(desc_.ddpfPixelFormat, src->desc_.ddpfPixelFormat)) return DDERR_INVALIDPIXELFORMAT;
   const DWORD bits = desc_.ddpfPixelFormat.dwRGBBitCount;

@@ -636,33 +636,7 @@ int GetStretchBltMode(HDC hdc) {
 
 namespace {
 
-void FillSpan(const Surface& s, int x0, int x1, int y, std::uint32_t v) {
-  for (int x = x0; x < x1; ++x) WritePixelValue(s, x, y, v);
-}
-
-void FillRectValue(const Surface& s, RECT r, std::uint32_t v) {
-  r.left = std::max<LONG>(r.left, 0);
-  r.top = std::max<LONG>(r.top, 0);
-  r.right = std::min<LONG>(r.right, s.width);
-  r.bottom = std::min<LONG>(r.bottom, s.height);
-  if (r.left >= r.right || r.top >= r.bottom) return;
-  const int bpp = s.bitCount;
-  if (bpp >= 8) {
-    const int bytes = bpp / 8;
-    std::uint8_t pixel[4];
-    for (int i = 0; i < bytes; ++i) pixel[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    for (LONG y = r.top; y < r.bottom; ++y) {
-      std::uint8_t* row = s.Row(y) + static_cast<std::ptrdiff_t>(r.left) * bytes;
-      if (bytes == 1) {
-        std::memset(row, pixel[0], static_cast<std::size_t>(r.right - r.left));
-      } else {
-        for (LONG x = r.left; x < r.right; ++x, row += bytes) std::memcpy(row, pixel, bytes);
-      }
-    }
-  } else {
-    for (LONG y = r.top; y < r.bottom; ++y) FillSpan(s, r.left, r.right, y, v);
-  }
-}
+void FillRectValue(const Surface& s, const RECT& r, std::uint32_t v) { pixels::Fill(s.View(), r, v); }
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/pixels/PixelsRle.h"
 
 namespace gdi {
 namespace detail {
@@ -22,109 +23,32 @@ namespace {
 using u8 = std::uint8_t;
 using u32 = std::uint32_t;
 
-struct Channel {
-  int shift = 0;
-  int bits = 0;
-};
+using pixels::ColorMasks;
 
-Channel ChannelOf(DWORD mask) {
-  Channel c;
-  if (!mask) return c;
-  while (!(mask & 1)) {
-    mask >>= 1;
-    ++c.shift;
-  }
-  while (mask & 1) {
-    mask >>= 1;
-    ++c.bits;
-  }
-  return c;
-}
-
-// Widens a channel of `bits` bits to 8 by repeating its high bits.
-inline u32 Widen(u32 v, int bits) {
-  if (bits <= 0) return 0;
-  if (bits >= 8) return (v >> (bits - 8)) & 0xFF;
-  u32 r = v << (8 - bits);
-  for (int have = bits; have < 8; have += bits) r |= r >> bits;
-  return r & 0xFF;
-}
-
-inline u32 Narrow(u32 v8, int bits) {
-  if (bits <= 0) return 0;
-  if (bits >= 8) return v8 << (bits - 8);
-  return v8 >> (8 - bits);
-}
-
-struct Masks {
-  Channel c[3];
-  explicit Masks(const Surface& s) {
-    for (int i = 0; i < 3; ++i) c[i] = ChannelOf(s.masks[i]);
-  }
-  Masks() = default;
-  u32 ToRgb(u32 v) const {
-    u32 out = 0;
-    for (int i = 0; i < 3; ++i) {
-      const u32 ch = c[i].bits ? (v >> c[i].shift) & ((c[i].bits >= 32) ? 0xFFFFFFFFu : ((1u << c[i].bits) - 1)) : 0;
-      out |= Widen(ch, c[i].bits) << (16 - 8 * i);
-    }
-    return out;
-  }
-  u32 FromRgb(u32 rgb) const {
-    u32 out = 0;
-    for (int i = 0; i < 3; ++i) out |= Narrow((rgb >> (16 - 8 * i)) & 0xFF, c[i].bits) << c[i].shift;
-    return out;
-  }
-};
+ColorMasks MasksOf(const Surface& s) { return ColorMasks(s.masks[0], s.masks[1], s.masks[2]); }
 
 bool IsIndexed(PixKind k) { return k == PixKind::K1 || k == PixKind::K4 || k == PixKind::K8; }
 
-inline u32 Expand5(u32 v) { return (v << 3) | (v >> 2); }
-inline u32 Expand6(u32 v) { return (v << 2) | (v >> 4); }
+// The depth of the pixels of each kind.
+template <PixKind K>
+constexpr int BitsOf() {
+  if constexpr (K == PixKind::K1) return 1;
+  else if constexpr (K == PixKind::K4) return 4;
+  else if constexpr (K == PixKind::K8) return 8;
+  else if constexpr (K == PixKind::K565 || K == PixKind::K555 || K == PixKind::K16M) return 16;
+  else if constexpr (K == PixKind::K24) return 24;
+  else return 32;
+}
 
 template <PixKind K>
 inline u32 Load(const u8* row, int x) {
-  if constexpr (K == PixKind::K1) return (row[x >> 3] >> (7 - (x & 7))) & 1;
-  else if constexpr (K == PixKind::K4) return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-  else if constexpr (K == PixKind::K8) return row[x];
-  else if constexpr (K == PixKind::K565 || K == PixKind::K555 || K == PixKind::K16M) {
-    std::uint16_t v;
-    std::memcpy(&v, row + 2 * x, 2);
-    return v;
-  } else if constexpr (K == PixKind::K24) {
-    const u8* p = row + 3 * x;
-    return u32(p[0]) | (u32(p[1]) << 8) | (u32(p[2]) << 16);
-  } else {
-    u32 v;
-    std::memcpy(&v, row + 4 * x, 4);
-    return v;
-  }
+  return pixels::Pixel<BitsOf<K>()>::Load(row, x);
 }
 
 template <PixKind K>
 inline void Store(u8* row, int x, u32 v) {
-  if constexpr (K == PixKind::K1) {
-    const u8 bit = static_cast<u8>(0x80 >> (x & 7));
-    row[x >> 3] = static_cast<u8>((v & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
-  } else if constexpr (K == PixKind::K4) {
-    u8& b = row[x >> 1];
-    b = (x & 1) ? static_cast<u8>((b & 0xF0) | (v & 0xF)) : static_cast<u8>((b & 0x0F) | ((v & 0xF) << 4));
-  } else if constexpr (K == PixKind::K8) {
-    row[x] = static_cast<u8>(v);
-  } else if constexpr (K == PixKind::K565 || K == PixKind::K555 || K == PixKind::K16M) {
-    const std::uint16_t w = static_cast<std::uint16_t>(v);
-    std::memcpy(row + 2 * x, &w, 2);
-  } else if constexpr (K == PixKind::K24) {
-    u8* p = row + 3 * x;
-    p[0] = static_cast<u8>(v);
-    p[1] = static_cast<u8>(v >> 8);
-    p[2] = static_cast<u8>(v >> 16);
-  } else {
-    std::memcpy(row + 4 * x, &v, 4);
-  }
+  pixels::Pixel<BitsOf<K>()>::Store(row, x, v);
 }
-
-u32 ValueMask(int bitCount) { return bitCount >= 32 ? 0xFFFFFFFFu : ((1u << bitCount) - 1); }
 
 // Nearest colour of a table, remembered for the colours already asked about.
 class Nearest {
@@ -156,7 +80,7 @@ int TableSize(const Surface& s) {
 struct Ctx {
   const Surface* src = nullptr;
   const Surface* dst = nullptr;
-  Masks sm, dm;
+  ColorMasks sm, dm;
   Nearest* nearest = nullptr;
   u32 lut[256];
 };
@@ -164,9 +88,9 @@ struct Ctx {
 template <PixKind K>
 inline u32 ToRgb(u32 v, const Ctx& c) {
   if constexpr (K == PixKind::K565)
-    return (Expand5((v >> 11) & 31) << 16) | (Expand6((v >> 5) & 63) << 8) | Expand5(v & 31);
+    return pixels::Rgb565ToRgb(v);
   else if constexpr (K == PixKind::K555)
-    return (Expand5((v >> 10) & 31) << 16) | (Expand5((v >> 5) & 31) << 8) | Expand5(v & 31);
+    return pixels::Rgb555ToRgb(v);
   else if constexpr (K == PixKind::K24 || K == PixKind::K888)
     return v & 0xFFFFFF;
   else
@@ -176,9 +100,9 @@ inline u32 ToRgb(u32 v, const Ctx& c) {
 template <PixKind K>
 inline u32 FromRgb(u32 rgb, Ctx& c) {
   if constexpr (K == PixKind::K565)
-    return ((rgb >> 8) & 0xF800) | ((rgb >> 5) & 0x7E0) | ((rgb >> 3) & 0x1F);
+    return pixels::RgbToRgb565(rgb);
   else if constexpr (K == PixKind::K555)
-    return ((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x3E0) | ((rgb >> 3) & 0x1F);
+    return pixels::RgbToRgb555(rgb);
   else if constexpr (K == PixKind::K24 || K == PixKind::K888)
     return rgb;
   else if constexpr (K == PixKind::K1 || K == PixKind::K4 || K == PixKind::K8)
@@ -382,7 +306,7 @@ Writer MakeWriter(const BlitRequest& r, Ctx& c) {
   Writer w;
   w.dst = r.dst;
   w.rop3 = (r.rop >> 16) & 0xFF;
-  w.mask = ValueMask(r.dst->bitCount);
+  w.mask = pixels::ValueMask(static_cast<u32>(r.dst->bitCount));
   w.store = kStore[static_cast<int>(r.dst->kind)];
   w.storeRop = kStoreRop[static_cast<int>(r.dst->kind)];
   if (r.hasBrush) w.pat = EncodeColor(*r.dst, RgbFromColorRef(r.brush));
@@ -394,8 +318,8 @@ Writer MakeWriter(const BlitRequest& r, Ctx& c) {
 ConvFn PrepareConverter(const Surface& src, const Surface& dst, Ctx& c) {
   c.src = &src;
   c.dst = &dst;
-  c.sm = Masks(src);
-  c.dm = Masks(dst);
+  c.sm = MasksOf(src);
+  c.dm = MasksOf(dst);
   const int sk = static_cast<int>(src.kind), dk = static_cast<int>(dst.kind);
   if (IsIndexed(src.kind)) {
     const int n = 1 << src.bitCount;
@@ -501,33 +425,17 @@ int NearestIndex(const RGBQUAD* colors, int count, std::uint32_t rgb) {
 }
 
 std::uint32_t ReadPixelValue(const Surface& s, int x, int y) {
-  const u8* row = s.Row(y);
-  switch (s.bitCount) {
-    case 1: return Load<PixKind::K1>(row, x);
-    case 4: return Load<PixKind::K4>(row, x);
-    case 8: return Load<PixKind::K8>(row, x);
-    case 16: return Load<PixKind::K565>(row, x);
-    case 24: return Load<PixKind::K24>(row, x);
-    default: return Load<PixKind::K888>(row, x);
-  }
+  return pixels::LoadPixel(s.Row(y), x, static_cast<u32>(s.bitCount));
 }
 
 void WritePixelValue(const Surface& s, int x, int y, std::uint32_t v) {
-  u8* row = s.Row(y);
-  switch (s.bitCount) {
-    case 1: Store<PixKind::K1>(row, x, v); break;
-    case 4: Store<PixKind::K4>(row, x, v); break;
-    case 8: Store<PixKind::K8>(row, x, v); break;
-    case 16: Store<PixKind::K565>(row, x, v); break;
-    case 24: Store<PixKind::K24>(row, x, v); break;
-    default: Store<PixKind::K888>(row, x, v); break;
-  }
+  pixels::StorePixel(s.Row(y), x, static_cast<u32>(s.bitCount), v);
 }
 
 std::uint32_t DecodeValue(const Surface& s, std::uint32_t v) {
   if (s.bitCount <= 8) return RgbOf(s.colors[v & 0xFF]);
   Ctx c;
-  c.sm = Masks(s);
+  c.sm = MasksOf(s);
   switch (s.kind) {
     case PixKind::K565: return ToRgb<PixKind::K565>(v, c);
     case PixKind::K555: return ToRgb<PixKind::K555>(v, c);
@@ -540,7 +448,7 @@ std::uint32_t DecodeValue(const Surface& s, std::uint32_t v) {
 std::uint32_t EncodeColor(const Surface& s, std::uint32_t rgb) {
   if (s.bitCount <= 8) return static_cast<u32>(NearestIndex(s.colors, TableSize(s), rgb));
   Ctx c;
-  c.dm = Masks(s);
+  c.dm = MasksOf(s);
   switch (s.kind) {
     case PixKind::K565: return FromRgb<PixKind::K565>(rgb, c);
     case PixKind::K555: return FromRgb<PixKind::K555>(rgb, c);
@@ -630,41 +538,29 @@ bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, i
 
   const int lastRow = rows.back().first;
   int x = 0, y = 0;
-  std::size_t p = 0;
-  while (p + 1 < size && y < Hh && y <= lastRow) {
-    const u8 first = data[p], second = data[p + 1];
-    p += 2;
-    if (first > 0) {
-      if (bpp == 8) span(x, first, [&](int) { return second; });
-      else span(x, first, [&](int k) { return static_cast<u8>((k & 1) ? (second & 0xF) : (second >> 4)); });
-      x = std::min(W, x + first);
-    } else if (second == 0) {
-      flush(y);
-      ++y;
-      x = 0;
-    } else if (second == 1) {
-      break;
-    } else if (second == 2) {
-      if (p + 2 > size) break;
-      const int dxr = data[p], dyr = data[p + 1];
-      p += 2;
-      if (dyr > 0) {
+  pixels::RleReader reader(data, size, bpp);
+  pixels::RleCommand cmd;
+  const auto pixel = [&](int k) { return cmd.PixelAt(k, bpp); };
+  while (y < Hh && y <= lastRow && reader.Next(cmd)) {
+    switch (cmd.Op) {
+      case pixels::RleOp::Run:
+      case pixels::RleOp::Literal:
+        span(x, cmd.Op == pixels::RleOp::Run ? cmd.Count : cmd.Available, pixel);
+        x = std::min(W, x + cmd.Count);
+        break;
+      case pixels::RleOp::EndOfLine:
         flush(y);
-        y += dyr;
-      }
-      x = std::min(W, x + dxr);
-    } else {
-      const std::size_t bytes = bpp == 8 ? second : (second + 1u) / 2;
-      const std::size_t avail = std::min(bytes, size - p);
-      // Pixels whose bytes are missing at the end of the data are not drawn.
-      const int have = static_cast<int>(bpp == 8 ? avail : std::min<std::size_t>(second, 2 * avail));
-      const u8* at = data + p;
-      if (bpp == 8) span(x, have, [&](int k) { return at[k]; });
-      else span(x, have, [&](int k) { return static_cast<u8>((k & 1) ? (at[k / 2] & 0xF) : (at[k / 2] >> 4)); });
-      x = std::min(W, x + second);
-      p += avail;
+        ++y;
+        x = 0;
+        break;
+      case pixels::RleOp::Delta:
+        if (cmd.Up > 0) {
+          flush(y);
+          y += cmd.Up;
+        }
+        x = std::min(W, x + cmd.Right);
+        break;
     }
-    if (p & 1) ++p;
   }
   if (y < Hh) flush(y);
   return true;
@@ -710,10 +606,6 @@ BOOL DoStretch(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC srcDC, 
   return Blit(r) ? win::TRUE : win::FALSE;
 }
 
-std::size_t DibRowBytes(int width, int bitCount) {
-  return ((static_cast<std::size_t>(width) * bitCount + 31) / 32) * 4;
-}
-
 // A source surface over DIB bits described by a header; false for a header it cannot draw.
 bool DescribeDib(const BITMAPINFO* bmi, const void* bits, UINT usage, DCObj* dc, Surface& s,
                  DWORD& compression) {
@@ -743,7 +635,7 @@ bool DescribeDib(const BITMAPINFO* bmi, const void* bits, UINT usage, DCObj* dc,
   s.height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
   s.bitCount = bc;
   s.topDown = h.biHeight < 0;
-  s.pitch = static_cast<std::intptr_t>(DibRowBytes(s.width, bc));
+  s.pitch = static_cast<std::intptr_t>(pixels::DibRowBytes(s.width, bc));
   s.bits = static_cast<std::uint8_t*>(const_cast<void*>(bits));
   const auto* after = reinterpret_cast<const std::uint8_t*>(bmi) + h.biSize;
   if (compression == win::BI_BITFIELDS) {

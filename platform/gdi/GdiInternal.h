@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/pixels/Pixels.h"
 
 namespace gdi::detail {
 
@@ -35,6 +36,11 @@ struct Surface {
 
   std::uint8_t* Row(int y) const {
     return bits + static_cast<std::intptr_t>(topDown ? y : height - 1 - y) * pitch;
+  }
+  // The same pixels as the shared pixel view, top row first.
+  pixels::PixelView View() const {
+    return topDown ? pixels::PixelView{bits, pitch, width, height, static_cast<std::uint32_t>(bitCount)}
+                   : pixels::BottomUpView(bits, pitch, width, height, static_cast<std::uint32_t>(bitCount));
   }
   // Fills in `kind` from bit count and masks; false for an unsupported format.
   bool Classify();

@@ -90,7 +90,8 @@ struct Pixel<4> {
   }
   static void Store(std::uint8_t* row, LONG x, std::uint32_t v) {
     std::uint8_t& b = row[x >> 1];
-    b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | (v & 0xF)) : static_cast<std::uint8_t>((b & 0x0F) | ((v & 0xF) << 4));
+    b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | (v & 0xF))
+                : static_cast<std::uint8_t>((b & 0x0F) | ((v & 0xF) << 4));
   }
 };
 template <>
@@ -203,8 +204,20 @@ struct ColorMasks {
   ColorMasks() = default;
   ColorMasks(std::uint32_t red, std::uint32_t green, std::uint32_t blue)
       : Red(ChannelOf(red)), Green(ChannelOf(green)), Blue(ChannelOf(blue)) {}
-  std::uint32_t ToRgb(std::uint32_t value) const;   // pixel value -> 0x00RRGGBB
-  std::uint32_t FromRgb(std::uint32_t rgb) const;   // 0x00RRGGBB -> pixel value
+  // pixel value -> 0x00RRGGBB
+  std::uint32_t ToRgb(std::uint32_t value) const {
+    return (Extract(value, Red) << 16) | (Extract(value, Green) << 8) | Extract(value, Blue);
+  }
+  // 0x00RRGGBB -> pixel value
+  std::uint32_t FromRgb(std::uint32_t rgb) const {
+    return Insert((rgb >> 16) & 0xFF, Red) | Insert((rgb >> 8) & 0xFF, Green) | Insert(rgb & 0xFF, Blue);
+  }
+
+ private:
+  static std::uint32_t Extract(std::uint32_t value, const Channel& c) {
+    return c.Bits ? Widen((value >> c.Shift) & ValueMask(static_cast<std::uint32_t>(c.Bits)), c.Bits) : 0;
+  }
+  static std::uint32_t Insert(std::uint32_t v8, const Channel& c) { return c.Bits ? Narrow(v8, c.Bits) << c.Shift : 0; }
 };
 
 // The two 16-bit formats, spelled out for the loops that convert whole rows.

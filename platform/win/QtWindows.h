@@ -9,6 +9,7 @@
 
 class QWidget;
 class QEvent;
+class QMouseEvent;
 
 namespace win {
 
@@ -42,6 +43,11 @@ bool IsFullScreenWindow(HWND hwnd);
 void SetExceptionHandler(std::function<void(std::exception_ptr)> handler);
 // Runs f; an exception goes to the handler above.
 void GuardedCall(const std::function<void()>& f);
+
+// The message of a mouse event at (x, y) of the receiving window's client area: WM_MOUSEMOVE or
+// the button's down, up or double-click message, with the MK_ key flags. False for a button the
+// window system has no message for. Used for windows and for the controls without one alike.
+bool TranslateMouseEvent(const QMouseEvent& event, int x, int y, MSG& message);
 
 // Tests: delivers a Qt event to the window's widget as if the window system had sent it.
 // Returns whether a window procedure let it through to the default handling.

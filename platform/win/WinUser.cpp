@@ -1,24 +1,15 @@
-// Window handles over Qt widgets: the handle table, event translation, the posted-message queue,
-// activation, placement and styles.
+// Window handles over Qt widgets: the handle table, window procedures, styles, placement,
+// activation and focus.
 #include "platform/win/WinUser.h"
 
 #include <QApplication>
-#include <QCloseEvent>
-#include <QContextMenuEvent>
-#include <QCursor>
-#include <QFocusEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
-#include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
-#include <QWindowStateChangeEvent>
 
 #include <algorithm>
-#include <deque>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -26,7 +17,6 @@
 
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinInternal.h"
-#include "platform/win/WinKeyHook.h"
 
 namespace win {
 
@@ -59,19 +49,17 @@ struct Window {
   std::vector<QPointer<QWidget>> sources;
 };
 
+// The handle table: the windows, the widgets whose events they receive, the window classes,
+// and which window is active and has the focus.
 struct State {
   std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> windows;
   std::unordered_map<const QObject*, HWND> sources;
   std::map<std::string, WNDCLASSA> classes;
   std::uintptr_t nextHandle = 0x10000;
-  std::deque<MSG> posted;
   HWND active = nullptr;
   bool appActive = false;
   HWND focus = nullptr;
   std::function<void(std::exception_ptr)> exceptionHandler;
-  MessageBoxHook messageBoxHook;
-  BYTE keys[256] = {};
-  std::uint64_t delivered = 0;
 };
 
 State& S() {
@@ -86,35 +74,12 @@ Window* Find(HWND h) {
   return it == w.end() ? nullptr : it->second.get();
 }
 
-// What the message procedures of one Qt event did: whether the default handling was reached.
-struct DispatchRecord {
-  HWND hwnd;
-  UINT msg;
-  bool reachedDefault;
-};
-std::vector<DispatchRecord>& Records() {
-  static std::vector<DispatchRecord> r;
-  return r;
-}
-
 bool IsTopLevel(const Window& w) { return (w.style & WS_CHILD) == 0 || !w.parent; }
 
 QWidget* ClientOf(const Window& w) { return w.client ? w.client.data() : w.widget.data(); }
 
 
 void Forget(HWND h);
-
-bool g_lastReachedDefault = false;
-
-// Sends a translated Qt event; true when the default handling was reached (Qt may go on).
-bool Dispatch(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  Records().push_back({h, msg, false});
-  GuardedCall([&] { SendMessageA(h, msg, wp, lp); });
-  bool reached = Records().back().reachedDefault;
-  Records().pop_back();
-  g_lastReachedDefault = reached;
-  return reached;
-}
 
 RECT QRectToRect(const QRect& r) { return RECT{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
 
@@ -219,258 +184,10 @@ void ApplyStyles(Window& w) {
   wg->setEnabled((w.style & WS_DISABLED) == 0);
 }
 
-class Translator : public QObject {
- public:
-  bool eventFilter(QObject* obj, QEvent* ev) override;
-};
-
-Translator& TheTranslator() {
-  static Translator* t = new Translator;
-  return *t;
-}
-
-// A key event a window already got: Qt offers a key its receiver ignores to the parents too, the
-// window system gives it to the focus window only. Any other event clears it.
-const QEvent* g_keyInFlight = nullptr;
-
-// Counts the events the window system delivers, so that the message loop can tell an empty
-// queue from a busy one.
-class Counter : public QObject {
- public:
-  bool eventFilter(QObject*, QEvent* ev) override {
-    if (ev != g_keyInFlight) g_keyInFlight = nullptr;
-    switch (ev->type()) {
-      case QEvent::DeferredDelete:
-      case QEvent::ChildAdded:
-      case QEvent::ChildRemoved:
-      case QEvent::ChildPolished:
-      case QEvent::Polish:
-      case QEvent::PolishRequest:
-      case QEvent::MetaCall:
-        break;
-      default:
-        ++S().delivered;
-    }
-    return false;
-  }
-};
-
-void EnsureCounter() {
-  static bool installed = false;
-  if (installed || !QCoreApplication::instance()) return;
-  installed = true;
-  QCoreApplication::instance()->installEventFilter(new Counter);
-  // Without a real display (tests, headless runs) activation is the platform's own business;
-  // on a desktop the user switching to another program is followed.
-  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-  if (app && QGuiApplication::platformName() != QLatin1String("offscreen")) {
-    QObject::connect(app, &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState st) {
-      if (st == Qt::ApplicationActive) {
-        QWidget* aw = QApplication::activeWindow();
-        HWND h = aw ? WindowFromWidget(aw) : nullptr;
-        if (h && !S().appActive) SimulateAppSwitch(h);
-      } else if (st == Qt::ApplicationInactive && S().appActive) {
-        SimulateAppSwitch(nullptr);
-      }
-    });
-  }
-}
-
-BYTE VkFromQtKey(const QKeyEvent* ke) {
-  int k = ke->key();
-  if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<BYTE>('A' + (k - Qt::Key_A));
-  if (k >= Qt::Key_0 && k <= Qt::Key_9) {
-    if (ke->modifiers() & Qt::KeypadModifier) return static_cast<BYTE>(VK_NUMPAD0 + (k - Qt::Key_0));
-    return static_cast<BYTE>('0' + (k - Qt::Key_0));
-  }
-  if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return static_cast<BYTE>(VK_F1 + (k - Qt::Key_F1));
-  switch (k) {
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Tab: case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Return: case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    case Qt::Key_Pause: return VK_PAUSE;
-    case Qt::Key_Print: return VK_SNAPSHOT;
-    case Qt::Key_Clear: return VK_CLEAR;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: case Qt::Key_AltGr: return VK_MENU;
-    case Qt::Key_Meta: return VK_LWIN;
-    case Qt::Key_Menu: return VK_APPS;
-    case Qt::Key_CapsLock: return VK_CAPITAL;
-    case Qt::Key_NumLock: return VK_NUMLOCK;
-    case Qt::Key_ScrollLock: return VK_SCROLL;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_Asterisk: return VK_MULTIPLY;
-    case Qt::Key_Plus: return (ke->modifiers() & Qt::KeypadModifier) ? VK_ADD : VK_OEM_PLUS;
-    case Qt::Key_Minus: return (ke->modifiers() & Qt::KeypadModifier) ? VK_SUBTRACT : VK_OEM_MINUS;
-    case Qt::Key_Equal: return VK_OEM_PLUS;
-    case Qt::Key_Comma: return VK_OEM_COMMA;
-    case Qt::Key_Period: return (ke->modifiers() & Qt::KeypadModifier) ? VK_DECIMAL : VK_OEM_PERIOD;
-    case Qt::Key_Slash: return (ke->modifiers() & Qt::KeypadModifier) ? VK_DIVIDE : VK_OEM_2;
-    case Qt::Key_Semicolon: return VK_OEM_1;
-    case Qt::Key_QuoteLeft: return VK_OEM_3;
-    case Qt::Key_BracketLeft: return VK_OEM_4;
-    case Qt::Key_Backslash: return VK_OEM_5;
-    case Qt::Key_BracketRight: return VK_OEM_6;
-    case Qt::Key_Apostrophe: return VK_OEM_7;
-    default: break;
-  }
-  // Keys of another keyboard layout (Cyrillic letters): the key's place on the keyboard.
-  return VkFromX11Keycode(ke->nativeScanCode());
-}
-
-LPARAM KeyLParam(BYTE vk, bool up, bool repeat, bool alt) {
-  DWORD scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
-  DWORD lp = 1 | ((scan & 0xFF) << 16);
-  if (IsExtendedKey(vk)) lp |= 1u << 24;
-  if (alt) lp |= 1u << 29;
-  if (repeat || up) lp |= 1u << 30;
-  if (up) lp |= 1u << 31;
-  return static_cast<LPARAM>(lp);
-}
-
-WPARAM MouseKeys(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
-  WPARAM f = 0;
-  if (b & Qt::LeftButton) f |= MK_LBUTTON;
-  if (b & Qt::RightButton) f |= MK_RBUTTON;
-  if (b & Qt::MiddleButton) f |= MK_MBUTTON;
-  if (m & Qt::ShiftModifier) f |= MK_SHIFT;
-  if (m & Qt::ControlModifier) f |= MK_CONTROL;
-  return f;
-}
-
-LPARAM PointLParam(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
-
-bool Translator::eventFilter(QObject* obj, QEvent* ev) {
-  auto it = S().sources.find(obj);
-  if (it == S().sources.end()) return false;
-  HWND h = it->second;
-  Window* w = Find(h);
-  if (!w || w->destroying || !w->widget) return false;
-  switch (ev->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease: {
-      auto* ke = static_cast<QKeyEvent*>(ev);
-      QWidget* fw = QApplication::focusWidget();
-      if (fw && WindowFromWidget(fw) != h) return false;  // passed on by a child: not ours
-      if (ev == g_keyInFlight) return false;
-      g_keyInFlight = ev;
-      BYTE vk = VkFromQtKey(ke);
-      NotifyRawKey(ke->nativeScanCode(), vk, ev->type() == QEvent::KeyPress, ke->isAutoRepeat(), h);
-      if (!vk) return false;
-      bool up = ev->type() == QEvent::KeyRelease;
-      if (up && ke->isAutoRepeat()) return false;
-      RecordKey(vk, !up);
-      if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) {
-        // The left-hand variant, unless the platform tells the right one apart.
-        BYTE side = vk == VK_SHIFT ? VK_LSHIFT : vk == VK_CONTROL ? VK_LCONTROL : VK_LMENU;
-        RecordKey(side, !up);
-      }
-      bool alt = (ke->modifiers() & Qt::AltModifier) != 0 || (vk == VK_MENU && !up);
-      UINT msg = (alt || vk == VK_F10) ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (up ? WM_KEYUP : WM_KEYDOWN);
-      return !Dispatch(h, msg, vk, KeyLParam(vk, up, ke->isAutoRepeat(), alt));
-    }
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove: {
-      auto* me = static_cast<QMouseEvent*>(ev);
-      QPoint p = ClientOf(*w)->mapFromGlobal(me->globalPosition().toPoint());
-      UINT msg = WM_MOUSEMOVE;
-      Qt::MouseButton b = me->button();
-      bool dbl = ev->type() == QEvent::MouseButtonDblClick;
-      bool press = ev->type() == QEvent::MouseButtonPress || dbl;
-      if (ev->type() != QEvent::MouseMove) {
-        if (b == Qt::LeftButton) msg = dbl ? WM_LBUTTONDBLCLK : press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-        else if (b == Qt::RightButton) msg = dbl ? WM_RBUTTONDBLCLK : press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-        else if (b == Qt::MiddleButton) msg = dbl ? WM_MBUTTONDBLCLK : press ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-        else return false;
-      }
-      if (ev->type() == QEvent::MouseButtonPress) RecordKey(b == Qt::LeftButton ? VK_LBUTTON : b == Qt::RightButton ? VK_RBUTTON : VK_MBUTTON, true);
-      if (ev->type() == QEvent::MouseButtonRelease) RecordKey(b == Qt::LeftButton ? VK_LBUTTON : b == Qt::RightButton ? VK_RBUTTON : VK_MBUTTON, false);
-      return !Dispatch(h, msg, MouseKeys(me->buttons(), me->modifiers()), PointLParam(p.x(), p.y()));
-    }
-    case QEvent::Wheel: {
-      auto* we = static_cast<QWheelEvent*>(ev);
-      QPoint gp = we->globalPosition().toPoint();
-      WPARAM wp = MouseKeys(we->buttons(), we->modifiers()) |
-                  (static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(we->angleDelta().y()))) << 16);
-      return !Dispatch(h, WM_MOUSEWHEEL, wp, PointLParam(gp.x(), gp.y()));
-    }
-    case QEvent::ContextMenu: {
-      auto* ce = static_cast<QContextMenuEvent*>(ev);
-      return !Dispatch(h, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(h), PointLParam(ce->globalPos().x(), ce->globalPos().y()));
-    }
-    case QEvent::Paint:
-      if (obj != w->widget && obj != w->client) return false;
-      return !Dispatch(h, WM_PAINT, 0, 0);
-    case QEvent::Close: {
-      if (obj != w->widget) return false;
-      bool reached = Dispatch(h, WM_CLOSE, 0, 0);
-      ev->ignore();  // the procedures decide; DefWindowProc destroys the window
-      (void)reached;
-      return true;
-    }
-    case QEvent::Show:
-      if (obj == w->widget) NoteShown(*w, true);
-      return false;
-    case QEvent::Hide:
-      if (obj == w->widget) NoteShown(*w, false);
-      return false;
-    case QEvent::Move:
-    case QEvent::Resize:
-      if (obj == w->widget) SyncGeometryFromWidget(*w);
-      return false;
-    case QEvent::FocusIn:
-      if (S().focus != h) {
-        HWND old = S().focus;
-        S().focus = h;
-        if (Find(old)) Dispatch(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(h), 0);
-        if (Find(h)) Dispatch(h, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
-      }
-      return false;
-    case QEvent::WindowActivate:
-      if (obj == w->widget && IsTopLevel(*w) && (S().active != h || !S().appActive) &&
-          QGuiApplication::platformName() != QLatin1String("offscreen")) {
-        if (!S().appActive) SimulateAppSwitch(h);
-        else SetActiveWindow(h);
-      }
-      return false;
-    case QEvent::WindowStateChange: {
-      if (obj != w->widget) return false;
-      Qt::WindowStates st = w->widget->windowState();
-      bool mini = (st & Qt::WindowMinimized) != 0;
-      if (mini && !w->minimized) {
-        // The user minimised the window through the window manager.
-        w->minimized = true;
-        Dispatch(h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-      } else if (!mini && w->minimized) {
-        w->minimized = false;
-      }
-      return false;
-    }
-    case QEvent::Destroy:
-      return false;
-    default:
-      return false;
-  }
-}
-
 void Register(Window& w, QWidget* source) {
   S().sources[source] = w.hwnd;
   w.sources.push_back(source);
-  source->installEventFilter(&TheTranslator());
+  StartTranslating(source);
   HWND h = w.hwnd;
   QObject::connect(source, &QObject::destroyed, [h, source](QObject*) {
     S().sources.erase(source);
@@ -489,19 +206,19 @@ void Forget(HWND h) {
   if (!w) return;
   for (auto& src : w->sources)
     if (src) {
-      src->removeEventFilter(&TheTranslator());
+      StopTranslating(src.data());
       S().sources.erase(src.data());
     }
   if (S().active == h) S().active = nullptr;
   if (S().focus == h) S().focus = nullptr;
   KillTimersOf(h);
-  std::erase_if(S().posted, [h](const MSG& m) { return m.hwnd == h; });
+  DropPostedMessages(h);
   S().windows.erase(reinterpret_cast<std::uintptr_t>(h));
 }
 
 HWND Create(QWidget* widget, bool owns, WNDPROC proc, DWORD style, DWORD exStyle, HWND parent,
             void* param, const char* className, const char* title, RECT rect) {
-  EnsureCounter();
+  EnsureEventCounter();
   auto w = std::make_unique<Window>();
   HWND h = NewHandle();
   w->hwnd = h;
@@ -569,11 +286,52 @@ void ForEachTopLevel(const std::function<void(HWND)>& f) {
     if (Find(h)) f(h);
 }
 
-std::uint64_t& DeliveredCounter() { return S().delivered; }
-std::deque<MSG>& PostedQueue() { return S().posted; }
-BYTE* KeyTable() { return S().keys; }
-MessageBoxHook& TheMessageBoxHook() { return S().messageBoxHook; }
-void EnsureEventCounter() { EnsureCounter(); }
+HWND EventWindow(const QObject* source) {
+  auto it = S().sources.find(source);
+  if (it == S().sources.end()) return nullptr;
+  Window* w = Find(it->second);
+  if (!w || w->destroying || !w->widget) return nullptr;
+  return w->hwnd;
+}
+
+bool IsWindowWidget(HWND h, const QObject* obj, bool orClient) {
+  Window* w = Find(h);
+  if (!w || !obj) return false;
+  return obj == w->widget.data() || (orClient && obj == w->client.data());
+}
+
+bool IsTopLevelWindow(HWND h) {
+  Window* w = Find(h);
+  return w && IsTopLevel(*w);
+}
+
+bool ApplicationActive() { return S().appActive; }
+
+void NoteShown(HWND h, bool shown) {
+  if (Window* w = Find(h)) NoteShown(*w, shown);
+}
+
+void NoteGeometryFromWidget(HWND h) {
+  if (Window* w = Find(h)) SyncGeometryFromWidget(*w);
+}
+
+bool TakeFocus(HWND h, HWND& previous) {
+  if (S().focus == h) return false;
+  previous = S().focus;
+  S().focus = h;
+  return true;
+}
+
+bool NoteUserMinimized(HWND h, bool minimized) {
+  Window* w = Find(h);
+  if (!w) return false;
+  if (minimized && !w->minimized) {
+    w->minimized = true;
+    return true;
+  }
+  if (!minimized) w->minimized = false;
+  return false;
+}
 
 // ---- Classes and windows ---------------------------------------------------------------------
 
@@ -624,12 +382,7 @@ BOOL DestroyWindow(HWND h) {
 BOOL IsWindow(HWND h) { return Find(h) ? TRUE : FALSE; }
 
 LRESULT DefWindowProcA(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto& rec = Records();
-  for (auto it = rec.rbegin(); it != rec.rend(); ++it)
-    if (it->hwnd == h && it->msg == msg) {
-      it->reachedDefault = true;
-      break;
-    }
+  NoteDefaultReached(h, msg);
   Window* w = Find(h);
   if (!w) return 0;
   switch (msg) {
@@ -1183,19 +936,6 @@ void GuardedCall(const std::function<void()>& f) {
       }
     }
   }
-}
-
-bool DeliverQtEvent(HWND h, QEvent* event) {
-  Window* w = Find(h);
-  if (!w || !w->widget || !event) return false;
-  QWidget* target = w->widget;
-  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
-      event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonDblClick ||
-      event->type() == QEvent::ContextMenu)
-    target = ClientOf(*w);
-  g_lastReachedDefault = false;
-  QCoreApplication::sendEvent(target, event);
-  return g_lastReachedDefault;
 }
 
 // ---- Cursor per window -----------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QWidget>
 
 #include <string>
 #include <vector>
@@ -101,12 +102,24 @@ TEST_F(DXDrawTest, ANewDisplayHasItsDefaultsAndOptionsInForceFollowTheRules) {
       << "system memory excludes flipping; hardware comes only from the 3D set-up";
 
   // The colour tables start as the system palette, red and blue in the table's order.
+  // The static colours are known: 1 is dark red, 249 pure red, 252 pure blue, 255 white.
   win::PALETTEENTRY sys[256];
-  gdi::GetSystemPaletteEntries(nullptr, 0, 256, sys);
-  EXPECT_EQ(draw_->ColorTable[255].rgbRed, sys[255].peRed);
-  EXPECT_EQ(draw_->ColorTable[249].rgbBlue, sys[249].peBlue);
-  EXPECT_EQ(draw_->ColorTable[1].rgbReserved, 0);
-  EXPECT_EQ(draw_->DefaultColorTable[1].rgbRed, sys[1].peRed);
+  win::HDC screen = gdi::GetScreenDC();
+  ASSERT_EQ(gdi::GetSystemPaletteEntries(screen, 0, 256, sys), 256u);
+  gdi::ReleaseScreenDC(screen);
+  for (int i = 0; i < 256; ++i) {
+    for (const win::RGBQUAD* table : {&draw_->ColorTable[0], &draw_->DefaultColorTable[0]}) {
+      EXPECT_EQ(table[i].rgbRed, sys[i].peRed) << i;
+      EXPECT_EQ(table[i].rgbGreen, sys[i].peGreen) << i;
+      EXPECT_EQ(table[i].rgbBlue, sys[i].peBlue) << i;
+      EXPECT_EQ(table[i].rgbReserved, 0) << i;
+    }
+  }
+  EXPECT_EQ(draw_->ColorTable[1].rgbRed, 128);
+  EXPECT_EQ(draw_->ColorTable[249].rgbRed, 255);
+  EXPECT_EQ(draw_->ColorTable[249].rgbBlue, 0);
+  EXPECT_EQ(draw_->DefaultColorTable[252].rgbBlue, 255);
+  EXPECT_EQ(draw_->DefaultColorTable[255].rgbGreen, 255);
 }
 
 TEST_F(DXDrawTest, WithoutAFormInitializeFailsAndNoListenerHearsOfIt) {
@@ -463,6 +476,30 @@ TEST_F(DXDrawTest, AReadableDriverIdentifierIsCopiedAndSpecialValuesAreKept) {
   EXPECT_EQ(draw_->DriverGuid(), special);
   draw_->SetDriverGuid(nullptr);
   EXPECT_EQ(draw_->DriverGuid(), nullptr);
+}
+
+TEST_F(DXDrawTest, InADesignerItPaintsAFrameAndDiagonalsInsteadOfPresenting) {
+  draw_->IncludeState(fw::csDesigning);
+  draw_->SetBounds(0, 0, 120, 90);
+  form_->Show();
+  const QImage img = draw_->WidgetIfMade()->grab().toImage();
+  ASSERT_EQ(img.width(), 120);
+  const std::uint32_t face = static_cast<std::uint32_t>(fw::ColorToRGB(fw::clBtnFace));
+  const std::uint32_t bgr = ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF);
+  // A dashed black frame: dashes and gaps along the top edge.
+  int dashes = 0, gaps = 0;
+  for (int x = 10; x < 110; ++x) {
+    if (Rgb(img.pixel(x, 0)) == 0u) ++dashes;
+    else if (Rgb(img.pixel(x, 0)) == bgr) ++gaps;
+  }
+  EXPECT_GT(dashes, 20);
+  EXPECT_GT(gaps, 10);
+  // Grey diagonals from corner to corner.
+  EXPECT_EQ(Rgb(img.pixel(119, 89)), 0x808080u);
+  EXPECT_EQ(Rgb(img.pixel(4, 3)), 0x808080u);
+  EXPECT_EQ(Rgb(img.pixel(115, 3)), 0x808080u);
+  EXPECT_EQ(Rgb(img.pixel(60, 10)), bgr);  // the rest is the button face
+  EXPECT_FALSE(draw_->Initialized());
 }
 
 }  // namespace
