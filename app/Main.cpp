@@ -6,6 +6,7 @@
 
 #include "app/MainArith.h"
 #include "app/Unit3.h"
+#include "app/Unit4.h"
 #include "framework/ClassBuilder.h"
 
 namespace app {
@@ -105,9 +106,7 @@ void TForm1::N5Click(fw::TObject*) {
   Timer2->SetEnabled(false);
 }
 
-void TForm1::Sprix1Click(fw::TObject*) {
-  // The full-screen model is not part of this program yet.
-}
+void TForm1::Sprix1Click(fw::TObject*) { form4->Button3->Click(); }
 
 void TForm1::Button1Click(fw::TObject*) {
   Timer2->SetEnabled(false);

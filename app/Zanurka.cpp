@@ -1,8 +1,9 @@
 // FloatBench: the program's entry. The parameter form is created first and so becomes the main
-// form; the modelling window is created hidden; the message loop runs until "Вийти" or until
-// the main form is closed.
+// form; the modelling window and the full-screen model are created hidden; the message loop
+// runs until "Вийти" or until the main form is closed.
 #include "app/Main.h"
 #include "app/Unit3.h"
+#include "app/Unit4.h"
 
 int main() {
   fw::InitApplication();
@@ -10,6 +11,7 @@ int main() {
   fw::Application->SetTitle("FloatBench");
   fw::Application->CreateForm(app::Form1);
   fw::Application->CreateForm(app::Form3);
+  fw::Application->CreateForm(app::form4);
   fw::Application->Run();
   fw::FreeApplication();
   return 0;

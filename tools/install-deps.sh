@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev libjpeg62-turbo-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
-  xvfb xauth fonts-dejavu-core fonts-liberation2
+  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -74,6 +74,9 @@ class Presenter {
   virtual void DisplayModeChanged(const DisplayMode& mode, bool exclusive, HWND window) {
     (void)mode, (void)exclusive, (void)window;
   }
+  // Refreshes per second of the screen frames are shown on; 0 when the window system does not
+  // say (the adapter's mode then gives the rate).
+  virtual double ScreenRefreshRate() { return 0; }
   // The visible parts of a window's client area in screen coordinates, for clippers tied to
   // windows. False when the window is unknown: the clipper then limits nothing but the surface.
   virtual bool VisibleRects(HWND window, std::vector<RECT>& rects) {

@@ -1,6 +1,7 @@
 #pragma once
 // The objects behind the DirectDraw interfaces. One object implements every version of its
 // interface, and all of them share one reference count.
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -82,7 +83,29 @@ struct AdapterState {
   std::vector<SurfaceObject*> Surfaces;  // every live surface made on this adapter
   DDGAMMARAMP Gamma{};
   bool GammaSet = false;
+  // A flip that waits for the vertical blank shows at the next retrace; until then the chain
+  // cannot flip again. FlipDue is that retrace on the platform clock.
+  bool FlipPending = false;
+  double FlipDue = 0;
 };
+
+// The display's refresh on the platform clock: frame n starts at n * 1000 / rate milliseconds;
+// the vertical blank is the first millisecond of each frame.
+struct Refresh {
+  double rate;
+  double period;
+  explicit Refresh(double hz) : rate(hz > 0 ? hz : 60), period(1000.0 / rate) {}
+  // Frame numbers are worked out from rate and time together, so that a frame starting on a
+  // whole millisecond (1000 ms at 60 Hz) starts there, not a rounding error before it.
+  double FrameStart(double now) const { return std::floor(now * rate / 1000.0 + 1e-9) * 1000.0 / rate; }
+  double NextRetrace(double now) const { return (std::floor(now * rate / 1000.0 + 1e-9) + 1) * 1000.0 / rate; }
+  bool InBlank(double now) const { return now - FrameStart(now) < 1.0; }
+};
+// The rate the adapter's screen refreshes at: the real screen's where the window system tells
+// it, else the mode's (60 Hz when it names none).
+double RefreshRate(const AdapterState& adapter);
+// Blocks until the platform clock reaches `target` (a virtual clock is moved on instead).
+void WaitUntil(double target, double now);
 
 // Pixel formats of the display modes and surfaces.
 DDPIXELFORMAT FormatForBitCount(DWORD bitCount);

@@ -374,16 +374,13 @@ HRESULT DirectDrawObject::GetFourCCCodes(DWORD* count, DWORD* codes) {
   return DD_OK;
 }
 
-namespace {
-
-// The virtual refresh: frame n starts at n * 1000 / rate milliseconds of the platform clock;
-// the vertical blank is the first millisecond of each frame.
-struct Refresh {
-  double period;
-  explicit Refresh(DWORD rate) : period(1000.0 / (rate ? rate : 60)) {}
-  double FrameStart(double now) const { return std::floor(now / period) * period; }
-  bool InBlank(double now) const { return now - FrameStart(now) < 1.0; }
-};
+double RefreshRate(const AdapterState& adapter) {
+  if (g_presenter && adapter.IsPrimaryDriver) {
+    const double screen = g_presenter->ScreenRefreshRate();
+    if (screen > 0) return screen;
+  }
+  return adapter.Mode.RefreshRate ? adapter.Mode.RefreshRate : 60;
+}
 
 void WaitUntil(double target, double now) {
   const double delta = std::ceil(target - now);
@@ -395,17 +392,15 @@ void WaitUntil(double target, double now) {
   }
 }
 
-}  // namespace
-
 HRESULT DirectDrawObject::GetMonitorFrequency(DWORD* frequency) {
   if (!frequency) return DDERR_INVALIDPARAMS;
-  *frequency = adapter_->Mode.RefreshRate ? adapter_->Mode.RefreshRate : 60;
+  *frequency = static_cast<DWORD>(std::lround(RefreshRate(*adapter_)));
   return DD_OK;
 }
 
 HRESULT DirectDrawObject::GetScanLine(DWORD* line) {
   if (!line) return DDERR_INVALIDPARAMS;
-  const Refresh r(adapter_->Mode.RefreshRate);
+  const Refresh r(RefreshRate(*adapter_));
   const double now = mm::timeGetTime();
   if (r.InBlank(now)) return DDERR_VERTICALBLANKINPROGRESS;
   const double phase = (now - r.FrameStart(now) - 1.0) / (r.period - 1.0);
@@ -415,19 +410,19 @@ HRESULT DirectDrawObject::GetScanLine(DWORD* line) {
 
 HRESULT DirectDrawObject::GetVerticalBlankStatus(BOOL* inBlank) {
   if (!inBlank) return DDERR_INVALIDPARAMS;
-  const Refresh r(adapter_->Mode.RefreshRate);
+  const Refresh r(RefreshRate(*adapter_));
   *inBlank = r.InBlank(mm::timeGetTime()) ? win::TRUE : win::FALSE;
   return DD_OK;
 }
 
 HRESULT DirectDrawObject::WaitForVerticalBlank(DWORD flags, HANDLE event) {
   (void)event;
-  const Refresh r(adapter_->Mode.RefreshRate);
+  const Refresh r(RefreshRate(*adapter_));
   const double now = mm::timeGetTime();
   const double start = r.FrameStart(now);
   switch (flags) {
     case DDWAITVB_BLOCKBEGIN:
-      if (now != start) WaitUntil(start + r.period, now);
+      if (now - start > 1e-9) WaitUntil(start + r.period, now);
       return DD_OK;
     case DDWAITVB_BLOCKEND:
       WaitUntil(r.InBlank(now) ? start + 1.0 : start + r.period + 1.0, now);

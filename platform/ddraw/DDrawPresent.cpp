@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPixmap>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -275,6 +276,13 @@ WindowPresenter::~WindowPresenter() {
 }
 
 HWND WindowPresenter::FullScreenWindow() const { return impl_->FullWindow; }
+
+double WindowPresenter::ScreenRefreshRate() {
+  QScreen* screen = nullptr;
+  if (QWidget* w = impl_->FullWindow ? win::WindowWidget(impl_->FullWindow) : nullptr) screen = w->screen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  return screen ? screen->refreshRate() : 0;
+}
 
 bool WindowPresenter::VisibleRects(HWND window, std::vector<RECT>& rects) {
   rects.clear();

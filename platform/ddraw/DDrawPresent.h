@@ -34,6 +34,8 @@ class WindowPresenter final : public Presenter {
   void Present(const Frame& frame) override;
   void DisplayModeChanged(const DisplayMode& mode, bool exclusive, HWND window) override;
   bool VisibleRects(HWND window, std::vector<RECT>& rects) override;
+  // The rate of the screen that shows the full-screen window (or of the primary screen).
+  double ScreenRefreshRate() override;
 
   // The window shown full screen for an exclusive DirectDraw object, or null.
   HWND FullScreenWindow() const;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/ddraw/DDrawInternal.h"
+#include "platform/mm/MMSystem.h"
 #include "platform/gdi/Gdi.h"
 
 namespace ddraw::detail {
@@ -294,7 +295,6 @@ HRESULT SurfaceObject::GetBltStatus(DWORD flags) {
 // --- flipping --------------------------------------------------------------------------------
 
 HRESULT SurfaceObject::FlipImpl(SurfaceObject* target, DWORD flags) {
-  (void)flags;
   if (front_ != this || chain_.size() < 2) return DDERR_NOTFLIPPABLE;
   for (SurfaceObject* s : chain_) {
     if (s->lost_) return DDERR_SURFACELOST;
@@ -302,6 +302,24 @@ HRESULT SurfaceObject::FlipImpl(SurfaceObject* target, DWORD flags) {
   }
   if (IsPrimary() && owner_ && (adapter_->Exclusive != owner_ || !adapter_->ExclusiveActive))
     return DDERR_NOEXCLUSIVEMODE;
+  // The screen shows a flipped buffer from the next retrace on, and the buffer it replaces stays
+  // in use until then: a second flip before that retrace waits for it (or is refused without
+  // DDFLIP_WAIT). This is what keeps a frame loop to the display's rate.
+  const bool vsync = IsPrimary() && owner_ && !(flags & DDFLIP_NOVSYNC);
+  if (vsync) {
+    AdapterState& a = *adapter_;
+    const Refresh r(RefreshRate(a));
+    const double now = mm::timeGetTime();
+    const double ahead = a.FlipDue - now;
+    // A due time further away than one frame belongs to a clock that wrapped or was set back.
+    if (a.FlipPending && ahead > 0 && ahead <= r.period + 1e-6) {
+      if (!(flags & DDFLIP_WAIT)) return DDERR_WASSTILLDRAWING;
+      WaitUntil(a.FlipDue, now);
+    }
+    const double shown = mm::timeGetTime();
+    a.FlipDue = r.NextRetrace(shown);
+    a.FlipPending = true;
+  }
   if (target) {
     const auto it = std::find(chain_.begin() + 1, chain_.end(), target);
     if (it == chain_.end()) return DDERR_INVALIDPARAMS;

@@ -483,7 +483,9 @@ TEST_F(DDrawTest, WaitForVerticalBlankIsPacedBy60HzOnThePlatformClock) {
 struct RecordingPresenter : Presenter {
   int frames = 0;
   int modes = 0;
+  double rate = 0;
   Frame last;
+  double ScreenRefreshRate() override { return rate; }
   void Present(const Frame& f) override {
     ++frames;
     last = f;
@@ -514,11 +516,57 @@ TEST_F(DDrawTest, ThePrimarySurfaceReachesThePresenter) {
   EXPECT_EQ(presenter.last.BitCount, 16u);
   // Three buffers rotate: after three flips the first is in front again.
   const std::uint8_t* first = presenter.last.Bits;
-  front->Flip(nullptr, 0);
-  front->Flip(nullptr, 0);
+  front->Flip(nullptr, DDFLIP_NOVSYNC);
+  front->Flip(nullptr, DDFLIP_NOVSYNC);
   EXPECT_NE(presenter.last.Bits, first);
-  front->Flip(nullptr, 0);
+  front->Flip(nullptr, DDFLIP_NOVSYNC);
   EXPECT_EQ(presenter.last.Bits, first);
+  SetPresenter(nullptr);
+}
+
+TEST_F(DDrawTest, FullScreenFlipsKeepToTheRetraceUnlessToldNotTo) {
+  RecordingPresenter presenter;
+  SetPresenter(&presenter);
+  IDirectDraw* dd = Open1();
+  ASSERT_EQ(dd->SetCooperativeLevel(FakeWindow(4), DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DD_OK);
+  ASSERT_EQ(dd->SetDisplayMode(800, 600, 16), DD_OK);
+  DDSURFACEDESC d;
+  d.dwSize = sizeof(d);
+  d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+  d.dwBackBufferCount = 1;
+  d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+  IDirectDrawSurface* front = Make(dd, d);
+  ASSERT_NE(front, nullptr);
+
+  // At the virtual 60 Hz: the first flip goes at once, each next one waits for the retrace that
+  // shows the one before, so 61 flips from 1000 ms end in the frame starting at 2000 ms.
+  mm::SetVirtualTime(1000);
+  for (int i = 0; i < 61; ++i) ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  EXPECT_EQ(mm::timeGetTime(), 2000u);
+  // Without DDFLIP_WAIT a flip while the last one is pending is refused and changes nothing.
+  const int shown = presenter.frames;
+  EXPECT_EQ(front->Flip(nullptr, 0), DDERR_WASSTILLDRAWING);
+  EXPECT_EQ(presenter.frames, shown);
+  // Once that retrace has passed, the flip goes through without waiting.
+  mm::SetVirtualTime(2020);
+  EXPECT_EQ(front->Flip(nullptr, 0), DD_OK);
+  EXPECT_EQ(mm::timeGetTime(), 2020u);
+  // DDFLIP_NOVSYNC shows at once and waits for nothing.
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(front->Flip(nullptr, DDFLIP_NOVSYNC), DD_OK);
+  EXPECT_EQ(mm::timeGetTime(), 2020u);
+
+  // The screen's own rate wins over the mode's: 10 flips at 100 Hz take 90 ms.
+  presenter.rate = 100;
+  mm::SetVirtualTime(5000);
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  EXPECT_EQ(mm::timeGetTime(), 5090u);
+  DWORD hz = 0;
+  dd->GetMonitorFrequency(&hz);
+  EXPECT_EQ(hz, 100u);
+  // A clock set back does not leave the next flip waiting for a retrace of the old time.
+  mm::SetVirtualTime(100);
+  EXPECT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  EXPECT_EQ(mm::timeGetTime(), 100u);
   SetPresenter(nullptr);
 }
 

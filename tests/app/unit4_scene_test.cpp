@@ -1,0 +1,374 @@
+// The full-screen model driven as the pupil drives it: parameters typed into the parameter form,
+// the menu item "Модель_Sprix", frames from the idle loop, keys on the display, clicks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Main.h"
+#include "app/Unit3.h"
+#include "app/Unit4.h"
+#include "platform/ddraw/DDraw.h"
+#include "platform/mm/MMSystem.h"
+#include "platform/win/QtWindows.h"
+#include "platform/win/WinUser.h"
+
+using namespace app;
+
+namespace {
+
+class Scene : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fw::InitApplication();
+    fw::Application->Initialize();
+    fw::Application->SetTitle("FloatBench");
+    ddraw::ResetAdapters();
+    ResetModelState();
+    // Flips keep to the retrace; on a virtual clock that costs no real time.
+    mm::SetVirtualTime(1000);
+    win::SetVirtualTimers(true);
+    win::SetMessageBoxHook([this](const std::string& text, const std::string&, win::UINT) {
+      boxes.push_back(text);
+      return win::IDOK;
+    });
+    fw::Application->CreateForm(Form1);
+    fw::Application->CreateForm(Form3);
+    fw::Application->CreateForm(form4);
+  }
+  void TearDown() override {
+    form4->Free();
+    Form3->Free();
+    Form1->Free();
+    form4 = nullptr;
+    Form3 = nullptr;
+    Form1 = nullptr;
+    fw::Application->SetMainForm(nullptr);
+    fw::Application->OnIdle = nullptr;
+    win::SetMessageBoxHook(nullptr);
+    mm::UseRealClock();
+    ddraw::ResetAdapters();
+  }
+
+  static void Do(const std::function<void()>& f) { win::GuardedCall(f); }
+  static void Type(fw::TControl* edit, const std::string& text) { Do([&] { edit->SetText(text); }); }
+  static void Start() { Do([] { Form1->Sprix1->Click(); }); }
+  // One idle pass of the message loop: the frame timer's frame.
+  static void Frame(int n = 1) {
+    for (int i = 0; i < n; ++i) fw::Application->Idle();
+  }
+  static void Key(std::uint16_t key, bool alt = false) {
+    win::HWND h = form4->DXDraw->Handle();
+    Do([&] { win::SendMessageA(h, alt ? win::WM_SYSKEYDOWN : win::WM_KEYDOWN, key, alt ? 0x20000000 : 0); });
+  }
+
+  dx::TSpriteEngine* Engine() const { return form4->DXSpriteEngine->Engine(); }
+  // The sprites of every set-up, in order of making.
+  std::vector<dx::TSprite*> Sprites() const {
+    std::vector<dx::TSprite*> v;
+    for (int i = 0; i < Engine()->ChildCount(); ++i) v.push_back(Engine()->Child(i));
+    return v;
+  }
+  std::vector<TMonoSprite*> Bodies() const {
+    std::vector<TMonoSprite*> v;
+    for (dx::TSprite* s : Sprites())
+      if (auto* b = dynamic_cast<TMonoSprite*>(s)) v.push_back(b);
+    return v;
+  }
+  static bool SameTable(const dx::TRGBQuads& a, const dx::TRGBQuads& b) {
+    return std::memcmp(a.data(), b.data(), sizeof(dx::TRGBQuads)) == 0;
+  }
+  dx::TPictureCollectionItem* Item(const std::string& name) const { return form4->ImageList->Items()->Lookup(name); }
+
+  std::vector<std::string> boxes;
+};
+
+TEST_F(Scene, TheDefaultsFloatTheBodyUpTo75In325FramesFullScreen) {
+  EXPECT_FALSE(form4->Visible());
+  EXPECT_EQ(form4->Caption(), "Sprix Sample");
+  Start();
+  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  EXPECT_TRUE(form4->Visible());
+  EXPECT_EQ(MoveDir, 1);
+  EXPECT_EQ(TargetY, 75);
+  EXPECT_EQ(ZBase, 0);
+  EXPECT_EQ(Form1->Edit9->Text(), "3");
+  EXPECT_EQ(StartX, 200);
+  EXPECT_EQ(StartY, 400);
+
+  dx::TDXDraw* d = form4->DXDraw;
+  ASSERT_TRUE(d->Initialized());
+  EXPECT_TRUE(d->EffectiveOptions().Contains(dx::doFullScreen));
+  EXPECT_TRUE(d->EffectiveOptions().Contains(dx::doFlip));
+  EXPECT_EQ(d->Surface()->Width(), 800);
+  EXPECT_EQ(d->Surface()->Height(), 600);
+  EXPECT_EQ(d->Surface()->BitCount(), 16);
+  EXPECT_TRUE(form4->DXTimer->Enabled());
+  EXPECT_TRUE(SameTable(d->ColorTable, form4->ImageList->Items()->ColorTable));
+  EXPECT_TRUE(SameTable(d->DefaultColorTable, form4->ImageList->Items()->ColorTable));
+
+  // Background, body, band, drawn background, band, body.
+  const auto sprites = Sprites();
+  ASSERT_EQ(sprites.size(), 3u);
+  auto* background = dynamic_cast<dx::TBackgroundSprite*>(sprites[0]);
+  auto* body = dynamic_cast<TMonoSprite*>(sprites[1]);
+  auto* band = dynamic_cast<TPlayerSprite*>(sprites[2]);
+  ASSERT_TRUE(background && body && band);
+  EXPECT_EQ(background->ImageItem(), Item("background"));
+  EXPECT_TRUE(background->Wrap());
+  EXPECT_EQ(background->MapColumns(), 1);
+  EXPECT_EQ(body->ImageItem, Item("img1"));
+  EXPECT_EQ(band->ImageItem, Item("fon1"));
+  EXPECT_EQ(background->Z(), 0);
+  EXPECT_EQ(band->Z(), 1);
+  EXPECT_EQ(body->Z(), 2);
+  EXPECT_EQ(body->Width(), 50);
+  EXPECT_EQ(band->Width(), 800);
+  EXPECT_EQ(band->Height(), 100);
+  EXPECT_EQ((*Engine()->DrawOrder())[2], body);
+
+  // One pixel a frame, whatever the lag, and it stays at the target.
+  int frames = 0;
+  while (body->Y() > 75 && frames < 1000) {
+    Frame();
+    ++frames;
+  }
+  EXPECT_EQ(frames, 325);
+  Frame(20);
+  EXPECT_EQ(body->Y(), 75);
+  EXPECT_EQ(body->X(), 200);
+  EXPECT_EQ(band->Y(), 0);
+  EXPECT_EQ(Engine()->DrawnCount(), 3);
+}
+
+// Where the sprites overlap a screen position, the topmost whose pixel is not its colour key
+// shows; elsewhere the water repeats every 256 pixels.
+TEST_F(Scene, AFrameShowsWaterTheKeyedBandAndTheBody) {
+  Start();
+  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  Frame(40);  // the body at 360
+  // Each surface is read once, under one lock.
+  struct Pixels16 {
+    std::vector<std::uint16_t> Bits;
+    int Width = 0;
+    std::uint32_t Key = 0xFFFFFFFF;
+    std::uint16_t At(int x, int y) const { return Bits[static_cast<std::size_t>(y * Width + x)]; }
+  };
+  auto read = [](dx::TDirectDrawSurface* s) {
+    Pixels16 p;
+    ddraw::DDSURFACEDESC d;
+    EXPECT_TRUE(s->Lock(nullptr, d));
+    EXPECT_EQ(d.ddpfPixelFormat.dwRGBBitCount, 16u);
+    p.Width = static_cast<int>(d.dwWidth);
+    for (int y = 0; y < static_cast<int>(d.dwHeight); ++y) {
+      const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(d.lpSurface) + y * d.lPitch);
+      p.Bits.insert(p.Bits.end(), row, row + d.dwWidth);
+    }
+    s->Unlock();
+    return p;
+  };
+  auto readItem = [&](const std::string& name) {
+    dx::TPictureCollectionItem* item = Item(name);
+    Pixels16 p = read(item->PatternSurface(0));
+    if (item->Transparent()) p.Key = item->PatternSurface(0)->MatchColor(item->TransparentColor());
+    return p;
+  };
+  const Pixels16 screen = read(form4->DXDraw->Primary());
+  const Pixels16 water = readItem("background"), band = readItem("fon1"), img = readItem("img1");
+  const int bodyY = static_cast<int>(Bodies()[0]->Y());
+  ASSERT_EQ(bodyY, 360);
+  int checked = 0, waterInBand = 0, bodyShown = 0, waterAroundBody = 0;
+  auto check = [&](int x, int y) {
+    std::uint32_t want = water.At(x % 256, y % 256);
+    if (y < 100) {
+      const std::uint32_t b = band.At(x, y);
+      if (b != band.Key) want = b;
+      waterInBand += b == band.Key;
+    }
+    if (x >= 200 && x < 250 && y >= bodyY && y < bodyY + 50) {
+      const std::uint32_t b = img.At(x - 200, y - bodyY);
+      if (b != img.Key) want = b;
+      bodyShown += b != img.Key;
+      waterAroundBody += b == img.Key;
+    }
+    EXPECT_EQ(screen.At(x, y), want) << x << ", " << y;
+    ++checked;
+  };
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) check(x, y);
+  EXPECT_EQ(checked, 800 * 600);
+  // The colour keys do visible work: water through the band's lower edge and the body's corners.
+  EXPECT_GT(waterInBand, 0);
+  EXPECT_GT(waterAroundBody, 0);
+  EXPECT_GT(bodyShown, 2000);
+}
+
+TEST_F(Scene, TargetsForLighterEqualAndDenserBodies) {
+  // Lithium in water: 100 - round(50 - 26.95) = 77.
+  Type(Form1->Edit3, "539");
+  Start();
+  EXPECT_EQ(MoveDir, 1);
+  EXPECT_EQ(TargetY, 77);
+
+  // Width 25 at equal density: the small picture, and the body does not move.
+  Type(Form1->Edit1, "25");
+  Type(Form1->Edit2, "25");
+  Type(Form1->Edit3, "1000");
+  Start();
+  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  EXPECT_EQ(MoveDir, 0);
+  EXPECT_EQ(TargetY, 400);
+  TMonoSprite* small = Bodies().back();
+  EXPECT_EQ(small->ImageItem, Item("img2"));
+  EXPECT_EQ(small->Width(), 25);
+  Frame(30);
+  EXPECT_EQ(small->Y(), 400);
+
+  // Steel sinks to the display control's height (572) + 27 - 50.
+  Type(Form1->Edit1, "50");
+  Type(Form1->Edit2, "50");
+  Type(Form1->Edit3, "7800");
+  Start();
+  EXPECT_EQ(form4->DXDraw->Height(), 572);
+  EXPECT_EQ(MoveDir, -1);
+  EXPECT_EQ(TargetY, 549);
+  ASSERT_TRUE(boxes.empty()) << boxes.front();
+}
+
+TEST_F(Scene, ASecondSetUpLiesThreeLevelsHigherAndEveryBodyFollowsTheNewTarget) {
+  Start();
+  Frame(10);
+  TMonoSprite* first = Bodies()[0];
+  EXPECT_EQ(first->Y(), 390);
+  Type(Form1->Edit3, "7800");  // now it sinks
+  Start();
+  EXPECT_EQ(ZBase, 3);
+  EXPECT_EQ(Form1->Edit9->Text(), "6");
+  const auto sprites = Sprites();
+  ASSERT_EQ(sprites.size(), 6u);
+  EXPECT_EQ(sprites[3]->Z(), 3);
+  EXPECT_EQ(sprites[5]->Z(), 4);
+  EXPECT_EQ(sprites[4]->Z(), 5);
+  TMonoSprite* second = Bodies()[1];
+  Frame(5);
+  EXPECT_EQ(first->Y(), 395);
+  EXPECT_EQ(second->Y(), 405);
+}
+
+TEST_F(Scene, ClickingTheDisplayTogglesTheFixedStep) {
+  Start();
+  EXPECT_FALSE(form4->FixedStep);
+  Do([] { form4->DXDraw->Click(); });
+  EXPECT_TRUE(form4->FixedStep);
+  EXPECT_EQ(form4->DXTimer->Interval(), 16u);
+  // The body still moves a pixel a frame; frames now come at most every 16 ms.
+  const double y = Bodies()[0]->Y();
+  Frame();
+  mm::AdvanceVirtualTime(1);
+  Frame();
+  EXPECT_LE(y - Bodies()[0]->Y(), 2);
+  Do([] { form4->DXDraw->Click(); });
+  EXPECT_FALSE(form4->FixedStep);
+  EXPECT_EQ(form4->DXTimer->Interval(), 0u);
+}
+
+TEST_F(Scene, AltEnterSwitchesToASizeableWindowAndBackEscapeGoesBackToTheParameters) {
+  Start();
+  dx::TDXDraw* d = form4->DXDraw;
+  ASSERT_TRUE(d->Initialized());
+  Key(13, true);
+  EXPECT_TRUE(d->Initialized());
+  EXPECT_FALSE(d->Options().Contains(dx::doFullScreen));
+  EXPECT_FALSE(d->EffectiveOptions().Contains(dx::doFlip));
+  EXPECT_EQ(form4->BorderStyle(), fw::bsSizeable);
+  EXPECT_EQ(d->Cursor(), fw::crDefault);
+  EXPECT_TRUE(form4->DXTimer->Enabled());
+  const double y = Bodies()[0]->Y();
+  Frame(3);
+  EXPECT_EQ(Bodies()[0]->Y(), y - 3);  // frames go on in the window
+
+  Key(13, true);
+  EXPECT_TRUE(d->Initialized());
+  EXPECT_TRUE(d->EffectiveOptions().Contains(dx::doFullScreen));
+  EXPECT_EQ(form4->BorderStyle(), fw::bsNone);
+  EXPECT_EQ(d->Cursor(), fw::crNone);
+  EXPECT_TRUE(form4->PlacementSaved());
+
+  Key(13, true);  // the placement saved on the way in comes back on the way out
+  EXPECT_FALSE(form4->PlacementSaved());
+  EXPECT_EQ(form4->BorderStyle(), fw::bsSizeable);
+
+  Key(27);
+  EXPECT_FALSE(d->Initialized());
+  EXPECT_FALSE(form4->Visible());
+  EXPECT_FALSE(form4->DXTimer->Enabled());
+  // Frames do nothing while the display is down; a new set-up brings everything back.
+  Frame(3);
+  Start();
+  EXPECT_TRUE(d->Initialized());
+  EXPECT_TRUE(form4->Visible());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Scene, AScreenWidthWithoutABandStopsAfterTheBodyWithTheImageListsMessage) {
+  Type(Form1->Edit8, "1152");
+  Type(Form1->Edit7, "864");
+  Start();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Image '' not found");
+  ASSERT_TRUE(form4->DXDraw->Initialized());
+  EXPECT_EQ(form4->DXDraw->Surface()->Width(), 1152);
+  const auto sprites = Sprites();
+  ASSERT_EQ(sprites.size(), 2u);
+  EXPECT_TRUE(dynamic_cast<dx::TBackgroundSprite*>(sprites[0]));
+  EXPECT_TRUE(dynamic_cast<TMonoSprite*>(sprites[1]));
+  Frame(2);  // what was made is drawn
+  EXPECT_EQ(Engine()->DrawnCount(), 2);
+}
+
+TEST_F(Scene, AModeThatCannotBeSetStopsBeforeTheColourTable) {
+  ddraw::AdapterConfig a = ddraw::DefaultAdapter();
+  a.Modes = {{640, 480, 16, 60}, {640, 480, 32, 60}};
+  ddraw::SetAdapters({a});
+  Start();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes.back(), "Display mode cannot be changed (800x600 16bit)");
+  EXPECT_FALSE(form4->DXDraw->Initialized());
+  EXPECT_TRUE(Sprites().empty());
+  EXPECT_FALSE(SameTable(form4->DXDraw->ColorTable, form4->ImageList->Items()->ColorTable));
+  EXPECT_EQ(Form1->Edit9->Text(), "3");
+}
+
+TEST_F(Scene, UnreadableParametersStopWithTheConversionError) {
+  Type(Form1->Edit9, "z");
+  Start();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_FALSE(form4->Visible());  // nothing at all happened
+  EXPECT_EQ(Form1->Edit9->Text(), "z");
+
+  boxes.clear();
+  Type(Form1->Edit9, "0");
+  Type(Form1->Edit1, "abc");
+  Start();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("abc"), std::string::npos);
+  EXPECT_EQ(Form1->Edit9->Text(), "3");
+  EXPECT_TRUE(form4->Visible());
+  EXPECT_TRUE(Sprites().empty());
+}
+
+TEST_F(Scene, TheCaptionFollowsTheApplicationsActivation) {
+  Start();
+  win::SendMessageA(fw::Application->Handle(), fw::CM_DEACTIVATE, 0, 0);
+  EXPECT_EQ(form4->Caption(), "FloatBench [Pause]");
+  // Not active-only: frames go on while another application is in front.
+  const double y = Bodies()[0]->Y();
+  Frame(2);
+  EXPECT_EQ(Bodies()[0]->Y(), y - 2);
+  win::SendMessageA(fw::Application->Handle(), fw::CM_ACTIVATE, 0, 0);
+  EXPECT_EQ(form4->Caption(), "FloatBench");
+}
+
+}  // namespace
