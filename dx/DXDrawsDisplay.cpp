@@ -27,10 +27,13 @@ const std::vector<std::string> kOptionNames = {
 
 const TDXDrawOptions kDefaultOptions{doAllowReboot, doWaitVBlank, doCenter, doDirectX7Mode, doHardware, doSelectDriver};
 
-// The 256 entries of the system palette.
+// The 256 entries of the system palette, read through the screen's device context (the system
+// palette belongs to the screen; a null DC is refused).
 void SystemPalette(win::PALETTEENTRY* Entries) {
   std::memset(Entries, 0, 256 * sizeof(win::PALETTEENTRY));
-  gdi::GetSystemPaletteEntries(nullptr, 0, 256, Entries);
+  win::HDC Screen = gdi::GetScreenDC();
+  gdi::GetSystemPaletteEntries(Screen, 0, 256, Entries);
+  gdi::ReleaseScreenDC(Screen);
 }
 
 // Runs f when the scope ends, also on exception.

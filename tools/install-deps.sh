@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build ccache g++ pkg-config
   qt6-base-dev libjpeg62-turbo-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   xvfb xauth fonts-dejavu-core fonts-liberation2
 )
 missing=()

@@ -101,12 +101,24 @@ TEST_F(DXDrawTest, ANewDisplayHasItsDefaultsAndOptionsInForceFollowTheRules) {
       << "system memory excludes flipping; hardware comes only from the 3D set-up";
 
   // The colour tables start as the system palette, red and blue in the table's order.
+  // The static colours are known: 1 is dark red, 249 pure red, 252 pure blue, 255 white.
   win::PALETTEENTRY sys[256];
-  gdi::GetSystemPaletteEntries(nullptr, 0, 256, sys);
-  EXPECT_EQ(draw_->ColorTable[255].rgbRed, sys[255].peRed);
-  EXPECT_EQ(draw_->ColorTable[249].rgbBlue, sys[249].peBlue);
-  EXPECT_EQ(draw_->ColorTable[1].rgbReserved, 0);
-  EXPECT_EQ(draw_->DefaultColorTable[1].rgbRed, sys[1].peRed);
+  win::HDC screen = gdi::GetScreenDC();
+  ASSERT_EQ(gdi::GetSystemPaletteEntries(screen, 0, 256, sys), 256u);
+  gdi::ReleaseScreenDC(screen);
+  for (int i = 0; i < 256; ++i) {
+    for (const win::RGBQUAD* table : {&draw_->ColorTable[0], &draw_->DefaultColorTable[0]}) {
+      EXPECT_EQ(table[i].rgbRed, sys[i].peRed) << i;
+      EXPECT_EQ(table[i].rgbGreen, sys[i].peGreen) << i;
+      EXPECT_EQ(table[i].rgbBlue, sys[i].peBlue) << i;
+      EXPECT_EQ(table[i].rgbReserved, 0) << i;
+    }
+  }
+  EXPECT_EQ(draw_->ColorTable[1].rgbRed, 128);
+  EXPECT_EQ(draw_->ColorTable[249].rgbRed, 255);
+  EXPECT_EQ(draw_->ColorTable[249].rgbBlue, 0);
+  EXPECT_EQ(draw_->DefaultColorTable[252].rgbBlue, 255);
+  EXPECT_EQ(draw_->DefaultColorTable[255].rgbGreen, 255);
 }
 
 TEST_F(DXDrawTest, WithoutAFormInitializeFailsAndNoListenerHearsOfIt) {

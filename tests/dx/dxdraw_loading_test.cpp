@@ -154,7 +154,14 @@ TEST_F(DXDrawLoadingTest, EightBitModesShowTheColourTableWithTheSystemsStaticCol
 
   win::PALETTEENTRY got[256], sys[256];
   ASSERT_TRUE(d->Palette()->GetEntries(0, 256, got));
-  gdi::GetSystemPaletteEntries(nullptr, 0, 256, sys);
+  win::HDC screen = gdi::GetScreenDC();
+  ASSERT_EQ(gdi::GetSystemPaletteEntries(screen, 0, 256, sys), 256u);
+  gdi::ReleaseScreenDC(screen);
+  // The static colours survive the table: white at the top, dark red at 1.
+  EXPECT_EQ(got[255].peRed, 255);
+  EXPECT_EQ(got[255].peGreen, 255);
+  EXPECT_EQ(got[255].peBlue, 255);
+  EXPECT_EQ(got[1].peRed, 128);
   EXPECT_EQ(got[100].peRed, 10);
   EXPECT_EQ(got[100].peGreen, 20);
   EXPECT_EQ(got[100].peBlue, 30);

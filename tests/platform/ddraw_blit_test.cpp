@@ -72,9 +72,9 @@ TEST_P(BlitFormats, OneToOneCopiesMatchTheReferenceWithAndWithoutKeys) {
     Scribble(src, rng);
     Scribble(dst, rng);
     const RECT sr = RandomRect(rng, src.view.Width, src.view.Height);
+    if (sr.right - sr.left > dst.view.Width || sr.bottom - sr.top > dst.view.Height) continue;
     std::uniform_int_distribution<LONG> px(0, dst.view.Width - (sr.right - sr.left));
     std::uniform_int_distribution<LONG> py(0, dst.view.Height - (sr.bottom - sr.top));
-    if (sr.right - sr.left > dst.view.Width || sr.bottom - sr.top > dst.view.Height) continue;
     const LONG x = px(rng), y = py(rng);
     KeyRange key{static_cast<std::uint32_t>(round % 3), static_cast<std::uint32_t>(round % 3 + (round % 4 == 0 ? 1 : 0))};
     const KeyRange* k = round % 5 == 0 ? nullptr : &key;
