@@ -47,6 +47,9 @@ entry() { sed -n "s/^$1=//p" "$desktop"; }
 exe=$(entry Exec)
 [ -x "$usr/bin/${exe%% *}" ] || fail "Exec=$exe is not an installed program"
 [ "$(entry Icon)" = "$id" ] || fail "Icon=$(entry Icon) is not the installed icon"
+# Qt names the window's class (and the Wayland app id) after the executable; the desktop matches
+# running windows to the entry through it.
+[ "$(entry StartupWMClass)" = "${exe%% *}" ] || fail "StartupWMClass is not the program's name"
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the entry"
 
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
