@@ -140,7 +140,8 @@ bool MixVoice(Voice* v, std::int32_t* acc, int n) {
       got = v->Channels == 2 ? MixFormat<2, 8>(v, rest, at) : MixFormat<1, 8>(v, rest, at);
     done += got;
   }
-  return true;
+  // A sound that used its last frame in this chunk has ended now, not at the next one.
+  return v->Loop || (v->Pos >> 32) < v->Frames;
 }
 
 }  // namespace

@@ -437,7 +437,8 @@ HRESULT SoundBuffer::Unlock(void* audio1, DWORD bytes1, void* audio2, DWORD byte
     if (!p) return true;
     auto* b = static_cast<std::uint8_t*>(p);
     std::uint8_t* begin = store_->bytes.data();
-    return b >= begin && n <= static_cast<std::size_t>(begin + store_->bytes.size() - b);
+    std::uint8_t* end = begin + store_->bytes.size();
+    return b >= begin && b <= end && n <= static_cast<std::size_t>(end - b);
   };
   if (!audio1 || !inside(audio1, bytes1) || !inside(audio2, bytes2)) return DSERR_INVALIDPARAM;
   --locks_;
