@@ -187,11 +187,12 @@ TEST_F(DSoundTest, LoopedVoicesWrapAndStopCutsThem) {
   EXPECT_EQ(out, std::vector<std::int16_t>(6, 0));
   // Playing again goes on where it stopped; a new position is taken as given.
   b->Play(0, 0, 0);
-  out = Render(2);
+  out = Render(1);
   EXPECT_EQ(out[0], 2);
   b->SetCurrentPosition(0);
-  out = Render(1);
+  out = Render(2);
   EXPECT_EQ(out[0], 1);
+  EXPECT_EQ(out[2], 2);
   EXPECT_EQ(b->SetCurrentPosition(6), DSERR_INVALIDPARAM);
 }
 
