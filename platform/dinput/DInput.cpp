@@ -1,25 +1,24 @@
 #include "platform/dinput/DInput.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
+#include "platform/dinput/DInputInternal.h"
 #include "platform/kernel/Library.h"
 #include "platform/win/WinKeyHook.h"
+#include "platform/win/WinMouseHook.h"
 #include "platform/win/WinUser.h"
 
 namespace dinput {
 
-namespace detail {
-void OnRawKey(const win::RawKeyEvent& ev);
-void ObserveForeground();
-}  // namespace detail
-
 namespace {
+
+using detail::RefCounted;
 
 struct ModuleState {
   InputConfig config = DefaultConfig();
-  int live = 0;
 };
 
 // Interfaces may be released from other objects' destructors at program end.
@@ -36,32 +35,42 @@ void CopyName(char (&dest)[260], const std::string& src) {
 
 DWORD ObjectDataSize(DWORD type) { return (type & DIDFT_BUTTON) ? 1 : 4; }
 
-// Reference counting as the interfaces want it: the creator holds the first reference.
-class RefCounted {
- public:
-  RefCounted() { ++M().live; }
-  RefCounted(const RefCounted&) = delete;
-  RefCounted& operator=(const RefCounted&) = delete;
-  virtual ~RefCounted() { --M().live; }
-  DWORD AddRefImpl() { return ++refs_; }
-  DWORD ReleaseImpl() {
-    const DWORD left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
+bool IsJoystick(const Device& d) { return GET_DIDEVICE_TYPE(d.DevType) == DIDEVTYPE_JOYSTICK; }
 
- private:
-  DWORD refs_ = 1;
-};
+// Absolute axis positions (0 .. 65535 in the device's record) in an interface's terms.
+LONG ScaleAbsolute(LONG raw, LONG lo, LONG hi, DWORD deadZone, DWORD saturation) {
+  const double half = 65535.0 / 2;
+  const double d = (std::clamp<LONG>(raw, 0, 65535) - half) / half;  // -1 .. 1
+  const double dz = deadZone / 10000.0;
+  const double sat = std::max(saturation / 10000.0, dz);
+  const double a = std::fabs(d);
+  double t;
+  if (a <= dz) t = 0;
+  else if (a >= sat || sat <= dz) t = 1;
+  else t = (a - dz) / (sat - dz);
+  if (d < 0) t = -t;
+  const double centre = (static_cast<double>(lo) + static_cast<double>(hi)) / 2;
+  const double span = (static_cast<double>(hi) - static_cast<double>(lo)) / 2;
+  return static_cast<LONG>(std::lround(centre + t * span));
+}
 
 // ---------------------------------------------------------------------------------------------
 
-class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
+class DeviceInterface final : public RefCounted, public IDirectInputDevice2, public detail::EffectHost {
  public:
   explicit DeviceInterface(std::shared_ptr<Device> device) : device_(std::move(device)) {
     axes_.resize(device_->Objects.size());
   }
   ~DeviceInterface() override { Unacquire(); }
+
+  // Effects are downloaded and played only while the device is held exclusively.
+  HRESULT CanPlay() override {
+    if (HRESULT hr = CheckAcquired(); hr != DI_OK) return hr;
+    return (level_ & DISCL_EXCLUSIVE) ? DI_OK : DIERR_NOTEXCLUSIVEACQUIRED;
+  }
+  IDirectInputDevice2* HostInterface() override { return this; }
+  void EffectMade(IDirectInputEffect* effect) override { effects_.push_back(effect); }
+  void EffectGone(IDirectInputEffect* effect) override { std::erase(effects_, effect); }
 
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return E_POINTER;
@@ -111,6 +120,11 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
     acquired_ = true;
     lost_ = false;
     seen_losses_ = device_->LossCount;
+    // Relative axes report what moved from now on.
+    std::vector<BYTE> state(device_->StateSize);
+    device_->ReadState(state.data());
+    for (Mapping& m : mappings_)
+      if (m.Relative) std::memcpy(&m.Last, state.data() + m.From, 4);
     return DI_OK;
   }
 
@@ -135,8 +149,24 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
       return DI_OK;
     }
     std::memset(out, 0, size);
-    for (const Mapping& m : mappings_)
-      std::memcpy(out + m.To, state.data() + m.From, m.Size);
+    for (Mapping& m : mappings_) {
+      if (m.Axis >= 0 && m.Size == 4) {
+        LONG v;
+        std::memcpy(&v, state.data() + m.From, 4);
+        if (m.Relative) {
+          const LONG total = v;
+          if (!(format_flags_ & DIDF_ABSAXIS))
+            v = static_cast<LONG>(static_cast<std::uint32_t>(total) - static_cast<std::uint32_t>(m.Last));
+          m.Last = total;
+        } else {
+          const AxisProps& a = axes_[static_cast<std::size_t>(m.Axis)];
+          v = ScaleAbsolute(v, a.Min, a.Max, a.DeadZone, a.Saturation);
+        }
+        std::memcpy(out + m.To, &v, 4);
+      } else {
+        std::memcpy(out + m.To, state.data() + m.From, m.Size);
+      }
+    }
     return DI_OK;
   }
 
@@ -189,19 +219,66 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
   HRESULT RunControlPanel(HWND, DWORD) override { return DI_OK; }
   HRESULT Initialize(HINSTANCE, DWORD, REFGUID) override { return DIERR_ALREADYINITIALIZED; }
 
-  // Force feedback: no device of this machine has actuators yet.
-  HRESULT CreateEffect(REFGUID, const DIEFFECT*, IDirectInputEffect** out, IUnknown*) override {
-    if (out) *out = nullptr;
-    return DIERR_UNSUPPORTED;
+  // Force feedback, where the device has actuators.
+  HRESULT CreateEffect(REFGUID guid, const DIEFFECT* effect, IDirectInputEffect** out, IUnknown* outer) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return DIERR_NOAGGREGATION;
+    if (!device_->ForceFeedback) return DIERR_UNSUPPORTED;
+    const auto types = device_->ForceFeedback->EffectTypes();
+    if (std::find(types.begin(), types.end(), guid) == types.end()) return DIERR_DEVICENOTREG;
+    IDirectInputEffect* made = detail::MakeEffect(*this, device_, guid);
+    HRESULT hr = DI_OK;
+    if (effect) {
+      hr = made->SetParameters(effect, DIEP_ALLPARAMS);
+      if (FAILED(hr)) {
+        made->Release();
+        return hr;
+      }
+    }
+    *out = made;
+    return hr;
   }
-  HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKA callback, void*, DWORD) override {
-    return callback ? DI_OK : DIERR_INVALIDPARAM;
+  HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKA callback, void* ref, DWORD type) override {
+    if (!callback) return DIERR_INVALIDPARAM;
+    if (!device_->ForceFeedback) return DI_OK;
+    for (const GUID& g : device_->ForceFeedback->EffectTypes()) {
+      DIEFFECTINFOA info = EffectInfo(g);
+      if (DIEFT_GETTYPE(type) != DIEFT_ALL && DIEFT_GETTYPE(info.dwEffType) != DIEFT_GETTYPE(type)) continue;
+      if (callback(&info, ref) == DIENUM_STOP) break;
+    }
+    return DI_OK;
   }
-  HRESULT GetEffectInfo(DIEFFECTINFOA*, REFGUID) override { return DIERR_DEVICENOTREG; }
-  HRESULT GetForceFeedbackState(DWORD*) override { return DIERR_UNSUPPORTED; }
-  HRESULT SendForceFeedbackCommand(DWORD) override { return DIERR_UNSUPPORTED; }
-  HRESULT EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK callback, void*, DWORD) override {
-    return callback ? DI_OK : DIERR_INVALIDPARAM;
+  HRESULT GetEffectInfo(DIEFFECTINFOA* info, REFGUID guid) override {
+    if (!info || info->dwSize != sizeof(DIEFFECTINFOA)) return DIERR_INVALIDPARAM;
+    if (!device_->ForceFeedback) return DIERR_DEVICENOTREG;
+    const auto types = device_->ForceFeedback->EffectTypes();
+    if (std::find(types.begin(), types.end(), guid) == types.end()) return DIERR_DEVICENOTREG;
+    *info = EffectInfo(guid);
+    return DI_OK;
+  }
+  HRESULT GetForceFeedbackState(DWORD* state) override {
+    if (!state) return E_POINTER;
+    if (!device_->ForceFeedback) return DIERR_UNSUPPORTED;
+    if (HRESULT hr = CanPlay(); hr != DI_OK) return hr;
+    *state = 0;
+    return DI_OK;
+  }
+  HRESULT SendForceFeedbackCommand(DWORD flags) override {
+    if (!device_->ForceFeedback) return DIERR_UNSUPPORTED;
+    if (HRESULT hr = CanPlay(); hr != DI_OK) return hr;
+    if (flags & (DISFFC_RESET | DISFFC_STOPALL))
+      for (IDirectInputEffect* e : std::vector<IDirectInputEffect*>(effects_)) {
+        if (flags & DISFFC_RESET) detail::UnloadEffect(e);
+        else e->Stop();
+      }
+    return DI_OK;
+  }
+  HRESULT EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK callback, void* ref, DWORD) override {
+    if (!callback) return DIERR_INVALIDPARAM;
+    for (IDirectInputEffect* e : std::vector<IDirectInputEffect*>(effects_))
+      if (callback(e, ref) == DIENUM_STOP) break;
+    return DI_OK;
   }
   HRESULT Escape(DIEFFESCAPE*) override { return DIERR_UNSUPPORTED; }
 
@@ -216,7 +293,21 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
     DWORD From;  // offset in the device's record
     DWORD To;    // offset in the application's record
     DWORD Size;
+    int Axis = -1;          // the object's index when it is an axis
+    bool Relative = false;  // a relative axis: the device reports a running total
+    LONG Last = 0;          // the total at the last read
   };
+
+  static DIEFFECTINFOA EffectInfo(const GUID& g) {
+    DIEFFECTINFOA info{};
+    info.dwSize = sizeof info;
+    info.guid = g;
+    info.dwEffType = detail::EffectTypeOf(g);
+    info.dwStaticParams = info.dwDynamicParams = DIEP_ALLPARAMS;
+    const char* name = detail::EffectName(g);
+    std::strncpy(info.tszName, name, sizeof info.tszName - 1);
+    return info;
+  }
   // Per-object properties.
   struct AxisProps {
     LONG Min = 0;
@@ -261,6 +352,7 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
     bool lost = device_->LossCount != seen_losses_;
     if ((level_ & DISCL_FOREGROUND) && win::GetForegroundWindow() != window_) lost = true;
     if (window_ && !win::IsWindow(window_)) lost = true;
+    if (!device_->Attached()) lost = true;
     if (lost) {
       Drop();
       lost_ = true;
@@ -280,6 +372,8 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
   void Drop() {
     acquired_ = false;
     if (device_->ExclusiveOwner == this) device_->ExclusiveOwner = nullptr;
+    // A device let go of stops its effects; they are downloaded again when started.
+    for (IDirectInputEffect* e : std::vector<IDirectInputEffect*>(effects_)) detail::UnloadEffect(e);
   }
 
   std::shared_ptr<Device> device_;
@@ -294,6 +388,7 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
   bool acquired_ = false;
   bool lost_ = false;
   std::uint64_t seen_losses_ = 0;
+  std::vector<IDirectInputEffect*> effects_;  // not owned: each removes itself when released
 };
 
 HRESULT DeviceInterface::SetDataFormat(const DIDATAFORMAT* format) {
@@ -331,7 +426,12 @@ HRESULT DeviceInterface::SetDataFormat(const DIDATAFORMAT* format) {
     }
     used[static_cast<std::size_t>(found)] = true;
     const DeviceObject& o = device_->Objects[static_cast<std::size_t>(found)];
-    mappings.push_back({o.Offset, want.dwOfs, std::min(size, ObjectDataSize(o.TypeFlags))});
+    Mapping m{o.Offset, want.dwOfs, std::min(size, ObjectDataSize(o.TypeFlags))};
+    if (DIDFT_GETTYPE(o.TypeFlags) & DIDFT_AXIS) {
+      m.Axis = found;
+      m.Relative = (DIDFT_GETTYPE(o.TypeFlags) & DIDFT_AXIS) == DIDFT_RELAXIS;
+    }
+    mappings.push_back(m);
   }
   mappings_ = std::move(mappings);
   has_format_ = true;
@@ -381,7 +481,7 @@ HRESULT DeviceInterface::GetProperty(REFGUID prop, DIPROPHEADER* header) {
     case DIPROP_BUFFERSIZE:
       if (header->dwSize != sizeof(DIPROPDWORD)) return DIERR_INVALIDPARAM;
       if (obj >= 0) return DIERR_INVALIDPARAM;
-      if (id == DIPROP_AUTOCENTER && !(device_->CapFlags & DIDC_FORCEFEEDBACK)) return DIERR_UNSUPPORTED;
+      if (id == DIPROP_AUTOCENTER && !device_->ForceFeedback) return DIERR_UNSUPPORTED;
       reinterpret_cast<DIPROPDWORD*>(header)->dwData = id == DIPROP_AUTOCENTER ? autocenter_ : 0;
       return DI_OK;
     default:
@@ -431,9 +531,10 @@ HRESULT DeviceInterface::SetProperty(REFGUID prop, const DIPROPHEADER* header) {
       if (header->dwSize != sizeof(DIPROPDWORD) || !device_wide) return DIERR_INVALIDPARAM;
       const DWORD v = reinterpret_cast<const DIPROPDWORD*>(header)->dwData;
       if (v > DIPROPAUTOCENTER_ON) return DIERR_INVALIDPARAM;
-      if (!(device_->CapFlags & DIDC_FORCEFEEDBACK)) return DIERR_UNSUPPORTED;
+      if (!device_->ForceFeedback) return DIERR_UNSUPPORTED;
       if (acquired_) return DIERR_ACQUIRED;
       autocenter_ = v;
+      device_->ForceFeedback->SetAutoCenter(v == DIPROPAUTOCENTER_ON);
       return DI_OK;
     }
     case DIPROP_BUFFERSIZE: {
@@ -466,9 +567,8 @@ class DirectInputObject final : public RefCounted, public IDirectInput {
     *device = nullptr;
     if (outer) return DIERR_NOAGGREGATION;
     std::shared_ptr<Device> found;
-    for (const auto& d : M().config.Devices) {
-      const bool generic_joystick =
-          guid == GUID_Joystick && GET_DIDEVICE_TYPE(d->DevType) == DIDEVTYPE_JOYSTICK;
+    for (const auto& d : AttachedDevices()) {
+      const bool generic_joystick = guid == GUID_Joystick && IsJoystick(*d);
       if (d->InstanceGuid == guid || generic_joystick) {
         found = d;
         break;
@@ -484,11 +584,11 @@ class DirectInputObject final : public RefCounted, public IDirectInput {
         (flags & ~(DIEDFL_ATTACHEDONLY | DIEDFL_FORCEFEEDBACK)))
       return DIERR_INVALIDPARAM;
     // The callback may change the configuration; enumerate what was attached when asked.
-    const auto devices = M().config.Devices;
+    const auto devices = devType == 0 || devType == DIDEVTYPE_JOYSTICK ? AttachedDevices() : M().config.Devices;
     for (const auto& d : devices) {
       if (devType != 0 && GET_DIDEVICE_TYPE(d->DevType) != devType) continue;
-      if ((flags & DIEDFL_ATTACHEDONLY) && !(d->CapFlags & DIDC_ATTACHED)) continue;
-      if ((flags & DIEDFL_FORCEFEEDBACK) && !(d->CapFlags & DIDC_FORCEFEEDBACK)) continue;
+      if ((flags & DIEDFL_ATTACHEDONLY) && !(d->Caps().dwFlags & DIDC_ATTACHED)) continue;
+      if ((flags & DIEDFL_FORCEFEEDBACK) && !d->ForceFeedback) continue;
       const DIDEVICEINSTANCEA info = d->Instance();
       if (callback(&info, ref) == DIENUM_STOP) break;
     }
@@ -496,8 +596,8 @@ class DirectInputObject final : public RefCounted, public IDirectInput {
   }
 
   HRESULT GetDeviceStatus(REFGUID instance) override {
-    for (const auto& d : M().config.Devices)
-      if (d->InstanceGuid == instance) return (d->CapFlags & DIDC_ATTACHED) ? DI_OK : DI_NOTATTACHED;
+    for (const auto& d : AttachedDevices())
+      if (d->InstanceGuid == instance) return (d->Caps().dwFlags & DIDC_ATTACHED) ? DI_OK : DI_NOTATTACHED;
     return DIERR_DEVICENOTREG;
   }
   HRESULT RunControlPanel(HWND, DWORD) override { return DI_OK; }
@@ -512,6 +612,9 @@ DIDEVCAPS Device::Caps() const {
   DIDEVCAPS c{};
   c.dwSize = sizeof c;
   c.dwFlags = CapFlags;
+  if (ForceFeedback) c.dwFlags |= DIDC_FORCEFEEDBACK;
+  if (!Attached()) c.dwFlags &= ~DIDC_ATTACHED;
+  if (Polled()) c.dwFlags |= DIDC_POLLEDDEVICE;
   c.dwDevType = DevType;
   for (const DeviceObject& o : Objects) {
     const DWORD t = DIDFT_GETTYPE(o.TypeFlags);
@@ -536,7 +639,21 @@ DIDEVICEINSTANCEA Device::Instance() const {
 InputConfig DefaultConfig() {
   InputConfig c;
   c.Devices.push_back(std::make_shared<SystemKeyboard>());
+  c.Devices.push_back(std::make_shared<SystemMouse>());
   return c;
+}
+
+SystemMouse* Mouse() {
+  for (const auto& d : M().config.Devices)
+    if (auto* m = dynamic_cast<SystemMouse*>(d.get())) return m;
+  return nullptr;
+}
+
+std::vector<std::shared_ptr<Device>> AttachedDevices() {
+  std::vector<std::shared_ptr<Device>> out = M().config.Devices;
+  if (M().config.SystemJoysticks)
+    for (auto& d : detail::SystemJoystickDevices()) out.push_back(std::move(d));
+  return out;
 }
 
 void SetConfig(InputConfig config) { M().config = std::move(config); }
@@ -556,7 +673,12 @@ void LoseDevices() {
   }
 }
 
-int LiveObjectCount() { return M().live; }
+int LiveObjectCount() { return detail::LiveCount(); }
+
+int& detail::LiveCount() {
+  static int live = 0;
+  return live;
+}
 
 HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, IDirectInput** out, IUnknown* outer) {
   if (!out) return DIERR_INVALIDPARAM;
@@ -575,6 +697,7 @@ void RegisterModule() {
     kernel::RegisterModule(
         "DInput.dll", {{"DirectInputCreateA", reinterpret_cast<kernel::FARPROC>(&DirectInputCreateA)}});
     win::AddRawKeyListener(&detail::OnRawKey);
+    win::AddRawMouseListener(&detail::OnRawMouse);
     return true;
   }();
   (void)done;

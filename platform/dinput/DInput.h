@@ -16,6 +16,7 @@
 // Everything runs on the thread of the window system's message loop.
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,81 @@ struct DeviceObject {
   DWORD TypeFlags = 0;   // DIDFT_* with the instance number
   DWORD Flags = 0;       // DIDOI_*
   std::string Name;
+};
+
+// What an application asked an effect to do, copied out of its DIEFFECT: the addresses resolved,
+// the direction and axes as given, the type-specific record as bytes.
+struct EffectParams {
+  GUID Type{};
+  DWORD Flags = 0;  // DIEFF_*
+  DWORD Duration = 0;  // microseconds, INFINITE for endless
+  DWORD SamplePeriod = 0;
+  DWORD Gain = DI_FFNOMINALMAX;
+  DWORD TriggerButton = INFINITE;
+  DWORD TriggerRepeatInterval = 0;
+  DWORD StartDelay = 0;
+  std::vector<DWORD> Axes;      // offsets or identifiers, as Flags say
+  std::vector<LONG> Direction;  // one value per axis
+  bool HasEnvelope = false;
+  DIENVELOPE Envelope{};
+  std::vector<BYTE> TypeSpecific;
+
+  // The type-specific record as the given type, when it has that size.
+  template <class T>
+  bool Specific(T& out) const {
+    if (TypeSpecific.size() != sizeof(T)) return false;
+    std::memcpy(&out, TypeSpecific.data(), sizeof(T));
+    return true;
+  }
+};
+
+// The actuators of a force-feedback device. Effects are downloaded to it, get an id, and are
+// started, changed, stopped and freed by that id.
+class Actuators {
+ public:
+  virtual ~Actuators() = default;
+  // The effect types the device plays, in the order it offers them.
+  virtual std::vector<GUID> EffectTypes() const = 0;
+  // -1 when the device cannot take the effect (full, or the parameters do not fit).
+  virtual int Download(const EffectParams& params) = 0;
+  virtual bool Modify(int id, const EffectParams& params) = 0;
+  virtual bool Start(int id, DWORD iterations) = 0;
+  virtual bool Stop(int id) = 0;
+  virtual bool Playing(int id) = 0;
+  virtual void Free(int id) = 0;
+  virtual void SetAutoCenter(bool on) { (void)on; }
+};
+
+// A device whose effects are kept as given, for tests: every call is recorded, an effect plays
+// until stopped or until the test lets its time run out.
+class RecordingActuators : public Actuators {
+ public:
+  struct Effect {
+    EffectParams Params;
+    bool Playing = false;
+    DWORD Iterations = 0;
+    int Starts = 0;
+    int Modifications = 0;
+    bool Freed = false;
+  };
+  std::vector<GUID> Types = {GUID_ConstantForce, GUID_Sine, GUID_Square, GUID_Spring, GUID_Damper};
+  // At most this many effects downloaded at once.
+  std::size_t Capacity = 16;
+  std::vector<Effect> Effects;  // by id
+  bool AutoCenter = true;
+
+  std::vector<GUID> EffectTypes() const override { return Types; }
+  int Download(const EffectParams& params) override;
+  bool Modify(int id, const EffectParams& params) override;
+  bool Start(int id, DWORD iterations) override;
+  bool Stop(int id) override;
+  bool Playing(int id) override;
+  void Free(int id) override;
+  void SetAutoCenter(bool on) override { AutoCenter = on; }
+  // The effects that are downloaded and not freed.
+  std::vector<const Effect*> Live() const;
+  // Every finite effect has run its course.
+  void FinishAll();
 };
 
 // A device attached to the virtual machine. Every interface made for it shares this object.
@@ -51,8 +127,17 @@ class Device {
   bool FailCreate = false;
   bool SecondVersion = true;
 
-  // The current state in the device's own layout (StateSize bytes).
+  // Force feedback: set on devices with actuators (their capabilities then carry
+  // DIDC_FORCEFEEDBACK).
+  std::shared_ptr<Actuators> ForceFeedback;
+
+  // The current state in the device's own layout (StateSize bytes). Absolute axes report 0 ..
+  // 65535 there and are scaled to each interface's range; relative axes report a running total
+  // and each interface gets the movement since its last read.
   virtual void ReadState(BYTE* state) = 0;
+  // Whether the device is still there; a device that went away reports DIERR_INPUTLOST once
+  // and DIERR_NOTACQUIRED after.
+  virtual bool Attached() const { return true; }
   // Whether a data format of this size takes the device's whole record as it is (the keyboard's
   // 256 key bytes) instead of the objects it lists.
   virtual bool TakesWholeRecord(DWORD dataSize) const { (void)dataSize; return false; }
@@ -86,21 +171,77 @@ class SystemKeyboard : public Device {
   std::array<BYTE, 256> keys_{};
 };
 
+// A game controller with the platform's joystick record as its own: eight axes from offset 0,
+// four point-of-view hats from 32, 128 buttons from 48.
+class Joystick : public Device {
+ public:
+  Joystick(int axes, int buttons, int hats);
+  void ReadState(BYTE* state) override;
+  bool Polled() const override { return true; }
+
+  int AxisCount() const { return axes_; }
+  int ButtonCount() const { return buttons_; }
+  int HatCount() const { return hats_; }
+
+ protected:
+  // Axes 0 .. 65535, hats in hundredths of a degree or 0xFFFFFFFF when centred.
+  virtual void Sample(LONG (&axes)[8], DWORD (&hats)[4], BYTE (&buttons)[128]) = 0;
+
+ private:
+  int axes_, buttons_, hats_;
+};
+
+// A joystick whose axes, hats and buttons tests set directly.
+class ScriptedJoystick : public Joystick {
+ public:
+  ScriptedJoystick(int axes = 3, int buttons = 8, int hats = 1);
+  LONG Axes[8] = {32767, 32767, 32767, 32767, 32767, 32767, 32767, 32767};
+  DWORD Hats[4] = {INFINITE, INFINITE, INFINITE, INFINITE};
+  bool Buttons[128] = {};
+
+ protected:
+  void Sample(LONG (&axes)[8], DWORD (&hats)[4], BYTE (&buttons)[128]) override;
+};
+
+// The system mouse: relative X, Y and wheel from offset 0, four buttons from 12. Fed by the
+// window system's mouse events.
+class SystemMouse : public Device {
+ public:
+  SystemMouse();
+  void ReadState(BYTE* state) override;
+  bool AllowsExclusiveBackground() const override { return false; }
+
+  void Move(LONG dx, LONG dy, LONG dz = 0);
+  void SetButton(int button, bool down);
+  void ReleaseAll() { buttons_[0] = buttons_[1] = buttons_[2] = buttons_[3] = 0; }
+
+ private:
+  LONG total_[3] = {};
+  BYTE buttons_[4] = {};
+};
+
 struct InputConfig {
   // DirectInputCreateA fails (DIERR_GENERIC), as without a working input driver.
   bool CreateFails = false;
   // Attached devices, in the order EnumDevices reports them.
   std::vector<std::shared_ptr<Device>> Devices;
+  // The machine's real game controllers (SDL's joysticks, with their haptic devices) follow the
+  // devices above, in SDL's order. The joystick subsystem starts only when a joystick is asked
+  // for; without it there are simply none.
+  bool SystemJoysticks = true;
 };
 
-// The system keyboard alone.
+// The system keyboard and the system mouse.
 InputConfig DefaultConfig();
 // Replaces the attached devices. Interfaces already made keep the device they were made for.
 void SetConfig(InputConfig config);
 void ResetConfig();
 const InputConfig& Config();
-// The first system keyboard of the configuration, or null.
+// The first system keyboard (mouse) of the configuration, or null.
 SystemKeyboard* Keyboard();
+SystemMouse* Mouse();
+// The joysticks EnumDevices reports, in its order: the configured ones, then the system's.
+std::vector<std::shared_ptr<Device>> AttachedDevices();
 
 // Tests: every acquired device is taken away, as when another program grabs it.
 void LoseDevices();

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputInternal.h"
 #include "platform/win/WinKeyHook.h"
 #include "platform/win/WinUser.h"
 
@@ -64,8 +65,10 @@ void ReleaseKeysOnLeavingForeground() {
   static bool had_foreground = false;
   const bool has = win::GetForegroundWindow() != nullptr;
   if (had_foreground && !has)
-    for (const auto& d : Config().Devices)
+    for (const auto& d : Config().Devices) {
       if (auto* k = dynamic_cast<SystemKeyboard*>(d.get())) k->ReleaseAll();
+      if (auto* m = dynamic_cast<SystemMouse*>(d.get())) m->ReleaseAll();
+    }
   had_foreground = has;
 }
 

@@ -10,6 +10,8 @@
 namespace dinput {
 
 using win::BOOL;
+using win::FAILED;
+using win::SUCCEEDED;
 using win::BYTE;
 using win::DWORD;
 using win::GUID;
@@ -320,12 +322,158 @@ struct DIJOYSTATE2 {
 };
 static_assert(sizeof(DIJOYSTATE2) == 272);
 
+// ---- Force feedback ---------------------------------------------------------------------------
+inline constexpr GUID GUID_ConstantForce{0x13541C20, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_RampForce{0x13541C21, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_Square{0x13541C22, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_Sine{0x13541C23, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_Triangle{0x13541C24, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_SawtoothUp{0x13541C25, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_SawtoothDown{0x13541C26, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_Spring{0x13541C27, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_Damper{0x13541C28, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_Inertia{0x13541C29, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_Friction{0x13541C2A, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+inline constexpr GUID GUID_CustomForce{0x13541C2B, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+
+inline constexpr DWORD DIEFT_ALL = 0x0;
+inline constexpr DWORD DIEFT_CONSTANTFORCE = 0x1;
+inline constexpr DWORD DIEFT_RAMPFORCE = 0x2;
+inline constexpr DWORD DIEFT_PERIODIC = 0x3;
+inline constexpr DWORD DIEFT_CONDITION = 0x4;
+inline constexpr DWORD DIEFT_CUSTOMFORCE = 0x5;
+inline constexpr DWORD DIEFT_HARDWARE = 0xFF;
+inline constexpr DWORD DIEFT_FFATTACK = 0x200;
+inline constexpr DWORD DIEFT_FFFADE = 0x400;
+inline constexpr DWORD DIEFT_SATURATION = 0x800;
+inline constexpr DWORD DIEFT_POSNEGCOEFFICIENTS = 0x1000;
+inline constexpr DWORD DIEFT_POSNEGSATURATION = 0x2000;
+inline constexpr DWORD DIEFT_DEADBAND = 0x4000;
+inline constexpr DWORD DIEFT_GETTYPE(DWORD n) { return n & 0xFF; }
+
+inline constexpr DWORD DI_DEGREES = 100;
+inline constexpr DWORD DI_FFNOMINALMAX = 10000;
+inline constexpr DWORD DI_SECONDS = 1000000;
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
+
+inline constexpr DWORD DIEFF_OBJECTIDS = 0x01;
+inline constexpr DWORD DIEFF_OBJECTOFFSETS = 0x02;
+inline constexpr DWORD DIEFF_CARTESIAN = 0x10;
+inline constexpr DWORD DIEFF_POLAR = 0x20;
+inline constexpr DWORD DIEFF_SPHERICAL = 0x40;
+
+inline constexpr DWORD DIEP_DURATION = 0x001;
+inline constexpr DWORD DIEP_SAMPLEPERIOD = 0x002;
+inline constexpr DWORD DIEP_GAIN = 0x004;
+inline constexpr DWORD DIEP_TRIGGERBUTTON = 0x008;
+inline constexpr DWORD DIEP_TRIGGERREPEATINTERVAL = 0x010;
+inline constexpr DWORD DIEP_AXES = 0x020;
+inline constexpr DWORD DIEP_DIRECTION = 0x040;
+inline constexpr DWORD DIEP_ENVELOPE = 0x080;
+inline constexpr DWORD DIEP_TYPESPECIFICPARAMS = 0x100;
+inline constexpr DWORD DIEP_STARTDELAY = 0x200;
+inline constexpr DWORD DIEP_ALLPARAMS_DX5 = 0x1FF;
+inline constexpr DWORD DIEP_ALLPARAMS = 0x3FF;
+inline constexpr DWORD DIEP_START = 0x20000000;
+inline constexpr DWORD DIEP_NORESTART = 0x40000000;
+inline constexpr DWORD DIEP_NODOWNLOAD = 0x80000000;
+
+inline constexpr DWORD DIES_SOLO = 0x1;
+inline constexpr DWORD DIES_NODOWNLOAD = 0x80000000;
+inline constexpr DWORD DIEGES_PLAYING = 0x1;
+inline constexpr DWORD DIEGES_EMULATED = 0x2;
+
+inline constexpr DWORD DISFFC_RESET = 0x1;
+inline constexpr DWORD DISFFC_STOPALL = 0x2;
+inline constexpr DWORD DISFFC_PAUSE = 0x4;
+inline constexpr DWORD DISFFC_CONTINUE = 0x8;
+inline constexpr DWORD DISFFC_SETACTUATORSON = 0x10;
+inline constexpr DWORD DISFFC_SETACTUATORSOFF = 0x20;
+
+struct DIENVELOPE {
+  DWORD dwSize;
+  DWORD dwAttackLevel;
+  DWORD dwAttackTime;
+  DWORD dwFadeLevel;
+  DWORD dwFadeTime;
+};
+static_assert(sizeof(DIENVELOPE) == 20);
+
+struct DICONSTANTFORCE {
+  LONG lMagnitude;
+};
+struct DIRAMPFORCE {
+  LONG lStart;
+  LONG lEnd;
+};
+struct DIPERIODIC {
+  DWORD dwMagnitude;
+  LONG lOffset;
+  DWORD dwPhase;
+  DWORD dwPeriod;
+};
+struct DICONDITION {
+  LONG lOffset;
+  LONG lPositiveCoefficient;
+  LONG lNegativeCoefficient;
+  DWORD dwPositiveSaturation;
+  DWORD dwNegativeSaturation;
+  LONG lDeadBand;
+};
+static_assert(sizeof(DICONSTANTFORCE) == 4 && sizeof(DIPERIODIC) == 16 && sizeof(DICONDITION) == 24);
+
+struct DIEFFECT {
+  DWORD dwSize;
+  DWORD dwFlags;
+  DWORD dwDuration;
+  DWORD dwSamplePeriod;
+  DWORD dwGain;
+  DWORD dwTriggerButton;
+  DWORD dwTriggerRepeatInterval;
+  DWORD cAxes;
+  DWORD* rgdwAxes;
+  LONG* rglDirection;
+  DIENVELOPE* lpEnvelope;
+  DWORD cbTypeSpecificParams;
+  void* lpvTypeSpecificParams;
+  DWORD dwStartDelay;
+};
+
+struct DIEFFECTINFOA {
+  DWORD dwSize;
+  GUID guid;
+  DWORD dwEffType;
+  DWORD dwStaticParams;
+  DWORD dwDynamicParams;
+  char tszName[260];
+};
+
+struct DIEFFESCAPE {
+  DWORD dwSize;
+  DWORD dwCommand;
+  void* lpvInBuffer;
+  DWORD cbInBuffer;
+  void* lpvOutBuffer;
+  DWORD cbOutBuffer;
+};
+
 // ---- Interfaces -------------------------------------------------------------------------------
-// The force-feedback records and the effect interface.
-struct DIEFFECT;
-struct DIEFFECTINFOA;
-struct DIEFFESCAPE;
-class IDirectInputEffect;
+class IDirectInputEffect : public IUnknown {
+ public:
+  virtual HRESULT Initialize(HINSTANCE instance, DWORD version, REFGUID guid) = 0;
+  virtual HRESULT GetEffectGuid(GUID* guid) = 0;
+  virtual HRESULT GetParameters(DIEFFECT* effect, DWORD flags) = 0;
+  virtual HRESULT SetParameters(const DIEFFECT* effect, DWORD flags) = 0;
+  virtual HRESULT Start(DWORD iterations, DWORD flags) = 0;
+  virtual HRESULT Stop() = 0;
+  virtual HRESULT GetEffectStatus(DWORD* status) = 0;
+  virtual HRESULT Download() = 0;
+  virtual HRESULT Unload() = 0;
+  virtual HRESULT Escape(DIEFFESCAPE* escape) = 0;
+
+ protected:
+  ~IDirectInputEffect() = default;
+};
 
 using LPDIENUMDEVICESCALLBACKA = BOOL (*)(const DIDEVICEINSTANCEA* instance, void* ref);
 using LPDIENUMDEVICEOBJECTSCALLBACKA = BOOL (*)(const DIDEVICEOBJECTINSTANCEA* object, void* ref);

@@ -13,6 +13,7 @@
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinInternal.h"
 #include "platform/win/WinKeyHook.h"
+#include "platform/win/WinMouseHook.h"
 
 namespace win {
 
@@ -118,8 +119,17 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
       QPoint p = ClientWidget(h)->mapFromGlobal(me->globalPosition().toPoint());
       MSG m{};
       if (!TranslateMouseEvent(*me, p.x(), p.y(), m)) return false;
+      {
+        const QPoint g = me->globalPosition().toPoint();
+        NotifyPointerAt(g.x(), g.y(), h);
+      }
       if (ev->type() == QEvent::MouseButtonPress || ev->type() == QEvent::MouseButtonRelease) {
         Qt::MouseButton b = me->button();
+        RawMouseEvent raw;
+        raw.Button = b == Qt::LeftButton ? 0 : b == Qt::RightButton ? 1 : 2;
+        raw.Down = ev->type() == QEvent::MouseButtonPress;
+        raw.Window = h;
+        NotifyRawMouse(raw);
         RecordKey(b == Qt::LeftButton ? VK_LBUTTON : b == Qt::RightButton ? VK_RBUTTON : VK_MBUTTON,
                   ev->type() == QEvent::MouseButtonPress);
       }
@@ -128,6 +138,12 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
     case QEvent::Wheel: {
       auto* we = static_cast<QWheelEvent*>(ev);
       QPoint gp = we->globalPosition().toPoint();
+      if (const int wheel = we->angleDelta().y()) {
+        RawMouseEvent raw;
+        raw.Wheel = wheel;
+        raw.Window = h;
+        NotifyRawMouse(raw);
+      }
       WPARAM wp = MouseKeys(we->buttons(), we->modifiers()) |
                   (static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(we->angleDelta().y()))) << 16);
       return !Dispatch(h, WM_MOUSEWHEEL, wp, PointLParam(gp.x(), gp.y()));

@@ -1,0 +1,73 @@
+#pragma once
+// What the module's sources share among themselves.
+#include <memory>
+#include <vector>
+
+#include <SDL2/SDL.h>
+
+#include "platform/dinput/DInput.h"
+
+namespace win {
+struct RawKeyEvent;
+struct RawMouseEvent;
+}  // namespace win
+
+namespace dinput {
+namespace detail {
+
+// Objects of the module alive now.
+int& LiveCount();
+
+// Reference counting as the interfaces want it: the creator holds the first reference.
+class RefCounted {
+ public:
+  RefCounted() { ++LiveCount(); }
+  RefCounted(const RefCounted&) = delete;
+  RefCounted& operator=(const RefCounted&) = delete;
+  virtual ~RefCounted() { --LiveCount(); }
+  DWORD AddRefImpl() { return ++refs_; }
+  DWORD ReleaseImpl() {
+    const DWORD left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ private:
+  DWORD refs_ = 1;
+};
+
+// The device interface an effect belongs to.
+class EffectHost {
+ public:
+  // DI_OK when effects may be downloaded and played now: the device is acquired exclusively.
+  virtual HRESULT CanPlay() = 0;
+  virtual IDirectInputDevice2* HostInterface() = 0;
+  virtual void EffectMade(IDirectInputEffect* effect) = 0;
+  virtual void EffectGone(IDirectInputEffect* effect) = 0;
+
+ protected:
+  ~EffectHost() = default;
+};
+
+// A new effect object of the given type for the host's device; the caller owns the reference.
+IDirectInputEffect* MakeEffect(EffectHost& host, std::shared_ptr<Device> device, const GUID& type);
+// Parameters given to an effect (a DIEFFECT and the DIEP_* flags saying which of its fields
+// count) checked and copied over `params`. DIERR_INVALIDPARAM when they do not fit.
+HRESULT CopyParameters(const DIEFFECT& effect, DWORD flags, EffectParams& params);
+// The effect's platform type (DIEFT_*) with the parameters the device supports, or 0.
+DWORD EffectTypeOf(const GUID& type);
+const char* EffectName(const GUID& type);
+// Stops and unloads every effect of an effect object made by MakeEffect.
+void UnloadEffect(IDirectInputEffect* effect);
+
+// The machine's game controllers, as devices, in SDL's order.
+std::vector<std::shared_ptr<Device>> SystemJoystickDevices();
+// The haptic device of an SDL joystick as actuators, or null.
+std::shared_ptr<Actuators> OpenHaptic(SDL_Joystick* joystick);
+
+void OnRawKey(const win::RawKeyEvent& ev);
+void OnRawMouse(const win::RawMouseEvent& ev);
+void ObserveForeground();
+
+}  // namespace detail
+}  // namespace dinput

@@ -1,0 +1,45 @@
+#include "platform/joy/Joy.h"
+
+#include <map>
+
+namespace joy {
+
+namespace {
+
+std::map<SDL_JoystickID, SDL_Joystick*>& Opened() {
+  static auto& m = *new std::map<SDL_JoystickID, SDL_Joystick*>;  // lives as long as SDL's own
+  return m;
+}
+
+}  // namespace
+
+bool Start() {
+  static const bool ok = [] {
+    // The application reads its controllers whether or not one of our windows has the focus;
+    // DirectInput's cooperative levels decide that, not SDL.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return false;
+    SDL_InitSubSystem(SDL_INIT_HAPTIC);  // force feedback is optional
+    return true;
+  }();
+  return ok;
+}
+
+int Count() {
+  if (!Start()) return 0;
+  SDL_JoystickUpdate();
+  const int n = SDL_NumJoysticks();
+  return n < 0 ? 0 : n;
+}
+
+SDL_Joystick* Open(int index) {
+  if (!Start() || index < 0 || index >= SDL_NumJoysticks()) return nullptr;
+  const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
+  auto& opened = Opened();
+  if (auto it = opened.find(id); it != opened.end()) return it->second;
+  SDL_Joystick* j = SDL_JoystickOpen(index);
+  if (j) opened[id] = j;
+  return j;
+}
+
+}  // namespace joy
