@@ -12,6 +12,7 @@ namespace dx {
 
 FW_REGISTER(TCustomInput, [](fw::TClassBuilder<TCustomInput>& b) {
   b.Boolean("BindInputStates", &TCustomInput::BindInputStates, &TCustomInput::SetBindInputStates).WithDefault(1);
+  b.Object("Effects", &TCustomInput::Effects);
   b.Boolean("Enabled", &TCustomInput::Enabled, &TCustomInput::SetEnabled).WithDefault(1);
   b.Boolean("ForceFeedback", &TCustomInput::ForceFeedback, &TCustomInput::SetForceFeedback).WithDefault(0);
 })
@@ -85,6 +86,7 @@ void DropDirectInput(dinput::IDirectInput*& Ref) {
 
 TCustomInput::TCustomInput(TCustomDXInput* DXInput) : dxinput_(DXInput) {
   dxinput_->devices_.push_back(this);
+  effects_ = std::make_unique<TForceFeedbackEffects>(this);
   enabled_ = true;
   bind_input_states_ = true;
 }
@@ -106,6 +108,7 @@ void TCustomInput::Finalize() {
   if (device_) device_->Unacquire();
   initialized_ = false;
   button_count_ = 0;
+  if (effects_) effects_->Finalize();
   if (device2_) std::exchange(device2_, nullptr)->Release();
   if (device_) std::exchange(device_, nullptr)->Release();
   force_feedback_device_ = false;
@@ -122,7 +125,7 @@ win::DWORD TCustomInput::GetCooperativeLevel() {
 void TCustomInput::Acquire() {
   if (OutOfForeground()) return;
   if (device_) device_->Acquire();
-  // The effect tree takes its device again here once devices carry effects.
+  effects_->Acquire();
 }
 
 void TCustomInput::SetEnabled(bool Value) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "dx/DXClass.h"
@@ -12,6 +13,7 @@
 #include "framework/Forms.h"
 #include "framework/Sets.h"
 #include "platform/dinput/DInputTypes.h"
+#include "platform/mm/MMSystem.h"
 
 namespace dx {
 
@@ -32,6 +34,201 @@ class EDXInputError : public fw::Exception {
 };
 
 class TCustomDXInput;
+class TCustomInput;
+
+// ---------------------------------------------------------------------------------------------
+// Force-feedback effects
+
+enum class TForceFeedbackEffectType { etNone, etConstantForce, etPeriodic, etCondition };
+using enum TForceFeedbackEffectType;
+
+class EForceFeedbackEffectError : public fw::Exception {
+ public:
+  using fw::Exception::Exception;
+};
+
+// One platform effect of a node with the records it is described by. The records point into
+// each other, so the object stays where it was made.
+class TForceFeedbackEffectObject {
+ public:
+  TForceFeedbackEffectObject() = default;
+  TForceFeedbackEffectObject(const TForceFeedbackEffectObject&) = delete;
+  TForceFeedbackEffectObject& operator=(const TForceFeedbackEffectObject&) = delete;
+  ~TForceFeedbackEffectObject() { Release(); }
+  void Release();
+
+  std::array<win::DWORD, 2> Axes{};
+  win::DWORD AxesCount = 0;
+  dinput::DIEFFECT Eff{};
+  std::array<win::LONG, 2> Direction{};
+  dinput::DIENVELOPE Envelope{};
+  dinput::DICONSTANTFORCE ConstantForce{};
+  dinput::DICONDITION Condition{};
+  dinput::DIPERIODIC Periodic{};
+  dinput::IDirectInputEffect* Effect = nullptr;
+};
+
+class TForceFeedbackEffects;
+
+// A node of a device's effect tree. A node made with a parent belongs to it; the root is the
+// device's TForceFeedbackEffects.
+class TForceFeedbackEffect : public fw::TPersistent {
+  FW_CLASS(TForceFeedbackEffect, fw::TPersistent)
+ public:
+  ~TForceFeedbackEffect() override;
+
+  // A new last child of this node.
+  TForceFeedbackEffect* Add();
+  void Clear();
+  int Count() const { return static_cast<int>(children_.size()); }
+  TForceFeedbackEffect* Effects(int Index) const;
+  TForceFeedbackEffect* Parent() const { return parent_; }
+  TForceFeedbackEffects* Root() const { return root_; }
+
+  // The child of that name; "a.b" walks down through "a", unless a child is called "a.b"
+  // itself. Raises EForceFeedbackEffectError when there is none.
+  TForceFeedbackEffect* Lookup(const std::string& Name);
+
+  void Assign(fw::TPersistent* Source) override;
+
+  // Starting a node starts its whole subtree; stopping it too.
+  void Start();
+  void Stop();
+  bool Playing();
+
+  // The platform effects of this node.
+  void Initialize();
+  void Finalize();
+  // This node and then every node below it.
+  void InitializeTree();
+  // After the device was taken again.
+  void Acquire();
+  bool Created() const;
+
+  int AttackLevel() const { return attack_level_; }
+  void SetAttackLevel(int Value);
+  int AttackTime() const { return attack_time_; }
+  void SetAttackTime(int Value);
+  win::POINT Condition() const { return condition_; }
+  void SetCondition(win::POINT Value);
+  win::POINT Constant() const { return constant_; }
+  void SetConstant(win::POINT Value);
+  TForceFeedbackEffectType EffectType() const { return effect_type_; }
+  void SetEffectType(TForceFeedbackEffectType Value);
+  int FadeLevel() const { return fade_level_; }
+  void SetFadeLevel(int Value);
+  int FadeTime() const { return fade_time_; }
+  void SetFadeTime(int Value);
+  const std::string& Name() const { return name_; }
+  void SetName(const std::string& Value) { name_ = Value; }
+  int Period() const { return period_; }
+  void SetPeriod(int Value);
+  int Power() const { return power_; }
+  void SetPower(int Value);
+  int Time() const { return time_; }
+  void SetTime(int Value);
+  int StartDelayTime() const { return start_delay_time_; }
+  void SetStartDelayTime(int Value);
+
+  // The first and second platform effect.
+  const TForceFeedbackEffectObject& Object(int Index) const { return Index == 0 ? *object_ : *object2_; }
+
+ protected:
+  explicit TForceFeedbackEffect(TForceFeedbackEffect* AParent);
+  void UpdateParameters();
+
+ private:
+  void FillRecords();
+  void CreateEffects();
+  bool FindEffect(win::DWORD Type);
+  win::HRESULT StartObject(TForceFeedbackEffectObject& Object);
+
+ protected:
+  TForceFeedbackEffects* root_;
+
+ private:
+  TForceFeedbackEffect* parent_;
+  std::vector<std::unique_ptr<TForceFeedbackEffect>> children_;
+  int attack_level_ = 0;
+  int attack_time_ = 0;
+  win::POINT condition_{};
+  win::POINT constant_{};
+  TForceFeedbackEffectType effect_type_ = etNone;
+  int fade_level_ = 0;
+  int fade_time_ = 0;
+  std::string name_;
+  int period_ = 50;
+  bool playing_ = false;
+  int power_ = 10000;
+  int time_ = 1000;
+  int start_delay_time_ = 0;
+  std::unique_ptr<TForceFeedbackEffectObject> object_;
+  std::unique_ptr<TForceFeedbackEffectObject> object2_;
+  bool find_ = false;
+  win::GUID find_guid_{};
+};
+
+class TForceFeedbackEffectComponent;
+
+// The root of a device's effects; stored with the device as the binary property "Effects".
+class TForceFeedbackEffects : public TForceFeedbackEffect {
+  FW_CLASS(TForceFeedbackEffects, TForceFeedbackEffect)
+ public:
+  explicit TForceFeedbackEffects(TCustomInput* Input);
+  ~TForceFeedbackEffects() override;
+
+  TCustomInput* Input() const { return input_; }
+  void DefineProperties(fw::TFiler& Filer) override;
+  // The stored tree: a resource named "SPRIXFORCEFEEDBACKEFFECT" holding an object stream of the
+  // holder component, whose one collection item is the root. A stream that cannot be read
+  // raises the stream's error and leaves the tree as it was.
+  void ReadEffects(fw::TStream& Stream);
+  void WriteEffects(fw::TStream& Stream);
+
+ private:
+  friend class TForceFeedbackEffect;
+  TCustomInput* input_;
+  fw::TOwned<TForceFeedbackEffectComponent> component_;
+  // Set while a start retries after taking the device again, so that what that re-acquire
+  // starts does not take it once more.
+  bool reacquiring_ = false;
+};
+
+// The stored form of a node.
+class TForceFeedbackEffectItem : public fw::TCollectionItem {
+  FW_CLASS(TForceFeedbackEffectItem, fw::TCollectionItem)
+ public:
+  explicit TForceFeedbackEffectItem(fw::TCollection* Collection);
+  ~TForceFeedbackEffectItem() override;
+
+  // Copies a node, and one item per child, below.
+  void CopyFrom(const TForceFeedbackEffect& Effect);
+  // Sets a node, and one new child per item below.
+  void CopyTo(TForceFeedbackEffect& Effect) const;
+
+  std::string Name;
+  TForceFeedbackEffectType EffectType = etNone;
+  int AttackLevel = 0, AttackTime = 0, ConditionX = 0, ConditionY = 0, ConstantX = 0, ConstantY = 0;
+  int FadeLevel = 0, FadeTime = 0, Period = 0, Power = 0, Time = 0, StartDelayTime = 0;
+  fw::TCollection* Effects() const { return effects_.get(); }
+
+ private:
+  std::unique_ptr<fw::TCollection> effects_;
+};
+
+// Carries a tree through the object stream.
+class TForceFeedbackEffectComponent : public fw::TComponent {
+  FW_CLASS(TForceFeedbackEffectComponent, fw::TComponent)
+ public:
+  explicit TForceFeedbackEffectComponent(fw::TComponent* AOwner);
+  ~TForceFeedbackEffectComponent() override;
+  fw::TCollection* Effects() const { return effects_.get(); }
+  // A fresh, empty collection.
+  void Reset();
+
+ private:
+  std::unique_ptr<fw::TCollection> effects_;
+};
 
 // ---------------------------------------------------------------------------------------------
 // Devices
@@ -70,6 +267,10 @@ class TCustomInput : public fw::TPersistent {
   dinput::IDirectInputDevice2* Device2() const { return device2_; }
   TCustomDXInput* DXInput() const { return dxinput_; }
 
+  TForceFeedbackEffects* Effects() const { return effects_.get(); }
+  // Copies the given tree into the device's own.
+  void SetEffects(TForceFeedbackEffects* Value) { effects_->Assign(Value); }
+
  protected:
   // Zeroes Data and fills it from the device; a lost or unacquired device is acquired and read
   // once more. False when there is no device or the read failed.
@@ -96,6 +297,7 @@ class TCustomInput : public fw::TPersistent {
   TInputStates states_;
 
  private:
+  std::unique_ptr<TForceFeedbackEffects> effects_;
   bool bind_input_states_ = true;
   bool enabled_ = true;
   bool force_feedback_ = false;
@@ -145,7 +347,7 @@ class TJoystick : public TCustomInput {
   win::DWORD GetCooperativeLevel() override;
 
   bool AutoCenter() const { return auto_center_; }
-  void SetAutoCenter(bool Value) { auto_center_ = Value; }
+  void SetAutoCenter(bool Value);
   int ID() const { return id_; }
   void SetID(int Value);
   int JoystickIndex() const { return joystick_index_; }
@@ -156,11 +358,22 @@ class TJoystick : public TCustomInput {
   void SetRange(int Offset, int Value);
 
   static constexpr int kStateSize = 272;
+  // The last record read.
+  const dinput::DIJOYSTATE2& Joystate() const { return joy_state_; }
 
  private:
+  bool OpenDevice(dinput::IDirectInput* DI);
+  void ApplyDeadZone(int Offset);
+  void ApplyRange(int Offset);
+
+  dinput::DIJOYSTATE2 joy_state_{};
   bool auto_center_ = true;
+  win::GUID device_guid_{};
+  bool found_ = false;
+  int counter_ = 0;
   int id_ = 0;
   int joystick_index_ = -1;
+  mm::JOYCAPSA joy_caps_{};
   std::array<int, kStateSize> dead_zone_{};
   std::array<int, kStateSize> range_{};
 };
@@ -172,7 +385,13 @@ class TMouse : public TCustomInput {
   explicit TMouse(TCustomDXInput* DXInput);
 
   void Initialize() override;
+  void Finalize() override;
   void Update() override;
+  // The last record read.
+  const dinput::DIMOUSESTATE& MouseState() const { return mouse_state_; }
+
+ private:
+  dinput::DIMOUSESTATE mouse_state_{};
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -243,5 +462,12 @@ class TDXInput : public TCustomDXInput {
 
 // DirectInput key code to the window system's virtual-key code; 0 for codes it does not name.
 int ScanToVirtualKey(int Code);
+
+// A multimedia joystick position (between Min and Max) as an axis of -Range .. Range with a dead
+// zone of DeadZone percent of each half around the centre.
+int ScaleAxis(int Position, int Max, int Min, int Range, int DeadZone);
+// Value * Numerator / Denominator with the platform's rounding (halves away from zero); -1 when
+// the denominator is 0.
+int MulDiv(int Value, int Numerator, int Denominator);
 
 }  // namespace dx

@@ -1,4 +1,4 @@
-// The keyboard, and the joystick and mouse as far as they go without their own devices.
+// The keyboard, and the stored properties of the joystick and the mouse.
 #include <algorithm>
 
 #include "dx/DXConsts.h"
@@ -147,6 +147,7 @@ void TKeyboard::Initialize() {
   }
   button_count_ = 32;
   initialized_ = true;
+  Effects()->InitializeTree();
 }
 
 void TKeyboard::Update() {
@@ -169,76 +170,5 @@ void TKeyboard::Update() {
         break;
       }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Joystick
-
-TJoystick::TJoystick(TCustomDXInput* DXInput) : TCustomInput(DXInput) {
-  auto_center_ = true;
-  id_ = 0;
-  for (int ofs : {0, 4, 8}) {
-    dead_zone_[static_cast<std::size_t>(ofs)] = 50;
-    range_[static_cast<std::size_t>(ofs)] = 1000;
-  }
-}
-
-void TJoystick::Finalize() {
-  joystick_index_ = -1;
-  TCustomInput::Finalize();
-}
-
-void TJoystick::Initialize() {
-  // Reading a game controller is not part of this component yet: the joystick stays closed.
-  Finalize();
-}
-
-void TJoystick::Update() { states_ = {}; }
-
-win::DWORD TJoystick::GetCooperativeLevel() {
-  if (!auto_center_) return dinput::DISCL_EXCLUSIVE | dinput::DISCL_FOREGROUND;
-  return TCustomInput::GetCooperativeLevel();
-}
-
-void TJoystick::SetID(int Value) {
-  if (id_ == Value) return;
-  id_ = Value;
-  Initialize();
-}
-
-int TJoystick::DeadZone(int Offset) const {
-  return Offset >= 0 && Offset <= kStateSize - 2 ? dead_zone_[static_cast<std::size_t>(Offset)] : 0;
-}
-
-void TJoystick::SetDeadZone(int Offset, int Value) {
-  if (Offset < 0 || Offset > kStateSize - 2) return;
-  // The point-of-view hat has no dead zone.
-  dead_zone_[static_cast<std::size_t>(Offset)] = Offset == 32 ? -1 : std::clamp(Value, 0, 100);
-}
-
-int TJoystick::Range(int Offset) const {
-  return Offset >= 0 && Offset <= kStateSize - 2 ? range_[static_cast<std::size_t>(Offset)] : 0;
-}
-
-void TJoystick::SetRange(int Offset, int Value) {
-  if (Offset < 0 || Offset > kStateSize - 2) return;
-  range_[static_cast<std::size_t>(Offset)] = Offset == 32 ? -1 : std::max(Value, 0);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Mouse
-
-TMouse::TMouse(TCustomDXInput* DXInput) : TCustomInput(DXInput) {
-  SetBindInputStates(false);
-  SetEnabled(false);
-}
-
-void TMouse::Initialize() {
-  Finalize();
-  if (!Enabled() || Designing()) return;
-  if (!dxinput_->DInput()) throw EDXInputError(SNecessaryDirectInputUseMouse);
-  // Reading the system mouse is not part of this component yet: the mouse stays closed.
-}
-
-void TMouse::Update() { states_ = {}; }
 
 }  // namespace dx

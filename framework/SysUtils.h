@@ -29,6 +29,7 @@ class Exception : public std::exception {
 
 FW_DECLARE_EXCEPTION(EConvertError, Exception);
 FW_DECLARE_EXCEPTION(EListError, Exception);
+FW_DECLARE_EXCEPTION(EIntfCastError, Exception);
 FW_DECLARE_EXCEPTION(EStreamError, Exception);
 FW_DECLARE_EXCEPTION(EFilerError, EStreamError);
 FW_DECLARE_EXCEPTION(EReadError, EFilerError);
@@ -66,6 +67,7 @@ inline constexpr const char* InvalidGraphic = "Invalid graphic format";
 inline constexpr const char* InvalidGraphicOperation = "Invalid graphic operation";
 inline constexpr const char* UnknownExtension = "Unknown picture file extension (.%s)";
 inline constexpr const char* InvalidFormat = "Format '%s' invalid or incompatible with argument";
+inline constexpr const char* IntfCastError = "Interface not supported";
 }  // namespace msg
 
 // One argument of Format: an integer (for %d, %u, %x) or a text (for %s).
