@@ -112,6 +112,10 @@ TEST_F(DInput, TheModuleIsLoadableAndCreationChecksItsArguments) {
 }
 
 TEST_F(DInput, DevicesAreEnumeratedAndCreatedAsConfigured) {
+  InputConfig keyboard_only;
+  keyboard_only.Devices.push_back(std::make_shared<SystemKeyboard>());
+  keyboard_only.SystemJoysticks = false;
+  SetConfig(keyboard_only);
   std::vector<DIDEVICEINSTANCEA> seen;
   auto collect = [](const DIDEVICEINSTANCEA* i, void* ref) -> BOOL {
     static_cast<std::vector<DIDEVICEINSTANCEA>*>(ref)->push_back(*i);
