@@ -190,6 +190,73 @@ TEST_F(Effects, SettersClampAndAssignCopiesWholeSubtrees) {
   EXPECT_THROW(top->Assign(nullptr), fw::Exception);
 }
 
+// The input component's block of the full-screen model's stored form.
+constexpr const char* kModelInput = R"(    ActiveOnly = True
+    Joystick.BindInputStates = True
+    Joystick.Effects.Effects = {
+      FF0A005350524958464F524345464545444241434B454646454354003010F100
+      0000545046301D54466F726365466565646261636B456666656374436F6D706F
+      6E656E74025F3107456666656374730E01044E616D650607456666656374730A
+      45666665637454797065070665744E6F6E6506506572696F64023205506F7765
+      720310270454696D6503E8030E537461727444656C617954696D650200074566
+      66656374730E01044E616D650604656666310A45666665637454797065070A65
+      74506572696F64696309436F6E7374616E745803102709436F6E7374616E7459
+      03F0D806506572696F64021E05506F7765720310270454696D6502320E537461
+      727444656C617954696D650200000000000000}
+    Joystick.Enabled = True
+    Joystick.ForceFeedback = True
+    Joystick.AutoCenter = True
+    Joystick.DeadZoneX = 50
+    Joystick.DeadZoneY = 50
+    Joystick.DeadZoneZ = 50
+    Joystick.ID = 0
+    Joystick.RangeX = 300
+    Joystick.RangeY = 300
+    Joystick.RangeZ = 300
+    Keyboard.BindInputStates = True
+    Keyboard.Effects.Effects = {
+      FF0A005350524958464F524345464545444241434B4546464543540030107F00
+      0000545046301D54466F726365466565646261636B456666656374436F6D706F
+      6E656E74025F3107456666656374730E01044E616D650607456666656374730A
+      45666665637454797065070665744E6F6E6506506572696F64023205506F7765
+      720310270454696D6503E8030E537461727444656C617954696D650200000000
+      00}
+    Keyboard.Enabled = True
+    Keyboard.ForceFeedback = False
+    Mouse.BindInputStates = False
+    Mouse.Effects.Effects = {
+      FF0A005350524958464F524345464545444241434B4546464543540030107F00
+      0000545046301D54466F726365466565646261636B456666656374436F6D706F
+      6E656E74025F3107456666656374730E01044E616D650607456666656374730A
+      45666665637454797065070665744E6F6E6506506572696F64023205506F7765
+      720310270454696D6503E8030E537461727444656C617954696D650200000000
+      00}
+    Mouse.Enabled = False
+    Mouse.ForceFeedback = False
+    UseDirectInput = True
+)";
+
+TEST_F(Effects, TheModelFormsInputBlockLoadsItsThreeTreesAndWritesThemBack) {
+  auto form = fw::MakeOwned<TEffectsForm>(nullptr, kModelInput);
+  TDXInput* input = form->DXInput;
+  TForceFeedbackEffect* eff1 = input->Joystick()->Effects()->Lookup("eff1");
+  EXPECT_EQ(eff1->EffectType(), etPeriodic);
+  EXPECT_EQ(eff1->Time(), 50);
+  EXPECT_EQ(input->Joystick()->Range(4), 300);
+  EXPECT_EQ(input->Joystick()->DeadZone(8), 50);
+  EXPECT_TRUE(input->Joystick()->ForceFeedback());
+  EXPECT_EQ(input->Keyboard()->Effects()->Count(), 0);
+  EXPECT_EQ(input->Mouse()->Effects()->Count(), 0);
+  // Without a controller the effect is still there; starting it does nothing.
+  EXPECT_FALSE(eff1->Created());
+  eff1->Start();
+  EXPECT_EQ(Write(*input->Keyboard()->Effects()), Stored(RootItem("")));
+  EXPECT_EQ(Write(*input->Joystick()->Effects()), Stored(RootItem(Eff1Item())));
+  const std::string text = fw::ComponentToText(*input);
+  EXPECT_NE(text.find("Joystick.Effects.Effects = {"), std::string::npos);
+  EXPECT_NE(text.find("Mouse.Effects.Effects = {"), std::string::npos);
+}
+
 // A form whose joystick is a scripted one with recording actuators.
 class FeedbackOnAJoystick : public Effects {
  protected:
