@@ -18,6 +18,9 @@ bool Start() {
     // The application reads its controllers whether or not one of our windows has the focus;
     // DirectInput's cooperative levels decide that, not SDL.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // SDL's events would otherwise catch SIGINT and SIGTERM and turn them into a quit event that
+    // nobody here reads: the program could no longer be stopped.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return false;
     SDL_InitSubSystem(SDL_INIT_HAPTIC);  // force feedback is optional
     return true;
