@@ -192,6 +192,8 @@ void Tform4::Notification(fw::TComponent* AComponent, fw::TOperation Operation) 
   forget(DXSpriteEngine);
   forget(DXInput);
   forget(ImageList);
+  forget(DXWaveList);
+  forget(DXSound);
   forget(Button3);
   forget(TrackBar1);
 }
@@ -205,6 +207,8 @@ FW_REGISTER(Tform4, [](fw::TClassBuilder<Tform4>& b) {
   b.Field("DXSpriteEngine", &Tform4::DXSpriteEngine);
   b.Field("DXInput", &Tform4::DXInput);
   b.Field("ImageList", &Tform4::ImageList);
+  b.Field("DXWaveList", &Tform4::DXWaveList);
+  b.Field("DXSound", &Tform4::DXSound);
   b.Field("Button3", &Tform4::Button3);
   b.Field("TrackBar1", &Tform4::TrackBar1);
   b.Method("Button3Click", &Tform4::Button3Click);

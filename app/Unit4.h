@@ -9,6 +9,7 @@
 #include "dx/DXDrawsDisplay.h"
 #include "dx/DXDrawsImageList.h"
 #include "dx/DXInput.h"
+#include "dx/DXSounds.h"
 #include "dx/DXSprite.h"
 #include "framework/ComCtrls.h"
 #include "framework/Forms.h"
@@ -44,6 +45,8 @@ class Tform4 : public dx::TDXForm {
   dx::TDXSpriteEngine* DXSpriteEngine = nullptr;
   dx::TDXInput* DXInput = nullptr;
   dx::TDXImageList* ImageList = nullptr;
+  dx::TDXWaveList* DXWaveList = nullptr;
+  dx::TDXSound* DXSound = nullptr;
   fw::TButton* Button3 = nullptr;  // "Start", hidden: the scene set-up
   fw::TTrackBar* TrackBar1 = nullptr;
 

@@ -12,6 +12,7 @@
 #include "framework/Classes.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "framework/SysUtils.h"
 #include "framework/Types.h"
 #include "platform/kernel/Library.h"
 #include "platform/win/WinTypes.h"
@@ -91,6 +92,12 @@ void FreeLoadedLibraries();
 
 // ---------------------------------------------------------------------------------------------
 // DirectX wrappers
+
+// The error class of the DirectX wrappers; each family derives its own from it.
+class EDirectXError : public fw::Exception {
+ public:
+  using fw::Exception::Exception;
+};
 
 // Base of every object that wraps a DirectX interface. Each call's result is recorded in
 // LastResult; a failure also goes to Check, where a wrapper can react to it.

@@ -103,7 +103,8 @@ inline void KeyedRectExact(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s, 
                   reinterpret_cast<const T*>(s + static_cast<std::ptrdiff_t>(row) * spitch), w, key);
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Not under ThreadSanitizer: the clones' resolvers run before its runtime is up and crash.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define DDRAW_WIDEST __attribute__((target_clones("avx2", "default")))
 #else
 #define DDRAW_WIDEST

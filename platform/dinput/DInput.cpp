@@ -151,7 +151,6 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
 
   HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
     Sync();
-    if (acquired_) return DIERR_ACQUIRED;
     const DWORD known = DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND | DISCL_NOWINKEY;
     const DWORD access = flags & (DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE);
     const DWORD place = flags & (DISCL_FOREGROUND | DISCL_BACKGROUND);
@@ -166,6 +165,8 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2 {
     } else if (window && !win::IsWindow(window)) {
       return E_HANDLE;
     }
+    // A device taken under other terms must be acquired again under the new ones.
+    if (acquired_ && (window != window_ || flags != level_)) Drop();
     window_ = window;
     level_ = flags;
     return DI_OK;

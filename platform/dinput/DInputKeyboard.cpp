@@ -56,24 +56,32 @@ void SystemKeyboard::SetKey(BYTE keyCode, bool down) {
 
 namespace detail {
 
-// Keys reach every system keyboard of the configuration. Repeats change nothing: the key is
-// down already. While none of our windows is in the foreground we do not see the keyboard, so
-// what was held is taken as released.
-void OnRawKey(const win::RawKeyEvent& ev) {
-  if (ev.Repeat && ev.Down) return;
-  const BYTE code = KeyCode(ev.Scan, ev.Extended);
-  for (const auto& d : Config().Devices)
-    if (auto* k = dynamic_cast<SystemKeyboard*>(d.get())) {
-      if (!win::GetForegroundWindow()) k->ReleaseAll();
-      else k->SetKey(code, ev.Down);
-    }
+namespace {
+
+// While none of our windows is in the foreground we do not see the keyboard, so what was held
+// when the application lost the foreground is taken as released.
+void ReleaseKeysOnLeavingForeground() {
+  static bool had_foreground = false;
+  const bool has = win::GetForegroundWindow() != nullptr;
+  if (had_foreground && !has)
+    for (const auto& d : Config().Devices)
+      if (auto* k = dynamic_cast<SystemKeyboard*>(d.get())) k->ReleaseAll();
+  had_foreground = has;
 }
 
-void ObserveForeground() {
-  if (win::GetForegroundWindow()) return;
+}  // namespace
+
+// Keys reach every system keyboard of the configuration. Typematic repeats (a release and a
+// press while the key stays held) change nothing.
+void OnRawKey(const win::RawKeyEvent& ev) {
+  ReleaseKeysOnLeavingForeground();
+  if (ev.Repeat) return;
+  const BYTE code = KeyCode(ev.Scan, ev.Extended);
   for (const auto& d : Config().Devices)
-    if (auto* k = dynamic_cast<SystemKeyboard*>(d.get())) k->ReleaseAll();
+    if (auto* k = dynamic_cast<SystemKeyboard*>(d.get())) k->SetKey(code, ev.Down);
 }
+
+void ObserveForeground() { ReleaseKeysOnLeavingForeground(); }
 
 }  // namespace detail
 

@@ -114,13 +114,17 @@ void RegisterModule();  // "DDraw.dll", built into the platform
 namespace dinput {
 void RegisterModule();  // "DInput.dll"
 }  // namespace dinput
+namespace dsound {
+void RegisterModule();  // "DSound.dll", built into the platform
+}  // namespace dsound
 
 namespace kernel {
 
 HMODULE LoadLibraryA(const char* name) {
   // The built-in modules register themselves; calling them here makes sure they are linked in
   // and registered before the first load.
-  static const bool builtins = (ddraw::RegisterModule(), dinput::RegisterModule(), true);
+  static const bool builtins =
+      (ddraw::RegisterModule(), dinput::RegisterModule(), dsound::RegisterModule(), true);
   (void)builtins;
   if (!name || !*name) return nullptr;
   Registry& r = Reg();

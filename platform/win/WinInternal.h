@@ -55,8 +55,6 @@ BYTE VkFromX11Keycode(std::uint32_t keycode);
 // The key message of a key event (message, wParam and lParam set), after recording the key in
 // the key table; false for keys without a virtual key and for the releases of auto-repeat.
 bool TranslateKeyEvent(const QKeyEvent& event, MSG& message);
-// The virtual key of a key event; 0 if it has none.
-BYTE VirtualKeyOf(const QKeyEvent& event);
 
 // ---- Cursors (WinUserCursors.cpp) -----------------------------------------------------------
 

@@ -103,9 +103,11 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
       if (ev == Events().keyInFlight) return false;
       Events().keyInFlight = ev;
       auto* ke = static_cast<QKeyEvent*>(ev);
-      NotifyRawKey(ke->nativeScanCode(), VirtualKeyOf(*ke), ev->type() == QEvent::KeyPress, ke->isAutoRepeat(), h);
       MSG m{};
-      if (!TranslateKeyEvent(*ke, m)) return false;
+      const bool translated = TranslateKeyEvent(*ke, m);
+      NotifyRawKey(ke->nativeScanCode(), translated ? static_cast<BYTE>(m.wParam) : 0,
+                   ev->type() == QEvent::KeyPress, ke->isAutoRepeat(), h);
+      if (!translated) return false;
       return !Dispatch(h, m.message, m.wParam, m.lParam);
     }
     case QEvent::MouseButtonPress:

@@ -199,8 +199,6 @@ LPARAM KeyLParam(BYTE vk, bool up, bool repeat, bool alt) {
 
 }  // namespace
 
-BYTE VirtualKeyOf(const QKeyEvent& event) { return VkFromQtKey(&event); }
-
 bool TranslateKeyEvent(const QKeyEvent& event, MSG& message) {
   BYTE vk = VkFromQtKey(&event);
   if (!vk) return false;

@@ -85,6 +85,19 @@ class Scene : public ::testing::Test {
   std::vector<std::string> boxes;
 };
 
+TEST_F(Scene, TheStoredFormBringsItsSoundUpWithAnEmptyLinkedWaveList) {
+  ASSERT_NE(form4->DXSound, nullptr);
+  ASSERT_NE(form4->DXWaveList, nullptr);
+  EXPECT_TRUE(form4->DXSound->AutoInitialize());
+  EXPECT_EQ(form4->DXSound->Options(), dx::TDXSoundOptions{});
+  EXPECT_EQ(form4->DXWaveList->DXSound(), form4->DXSound);
+  EXPECT_EQ(form4->DXWaveList->Items()->Count(), 0);
+  // The tests' audio driver is SDL's dummy one: a device exists, so the sound comes up on loading.
+  EXPECT_TRUE(form4->DXSound->Initialized());
+  EXPECT_TRUE(form4->DXWaveList->Items()->Initialized());
+  EXPECT_EQ(form4->DXWaveList->Items()->DXSound(), form4->DXSound);
+}
+
 TEST_F(Scene, TheDefaultsFloatTheBodyUpTo75In325FramesFullScreen) {
   EXPECT_FALSE(form4->Visible());
   EXPECT_EQ(form4->Caption(), "Sprix Sample");

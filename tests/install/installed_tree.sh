@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch root the way a package would (prefix /usr) and checks that a
+# desktop finds everything in its place: the program, the menu entry, the icon in every size and
+# the software-centre description, the last two checked by the desktop's own validators. Then it
+# starts the installed program offscreen: it has no way to quit by itself, so still running after
+# two seconds means it came up.
+#
+#   installed_tree.sh <cmake> <build-dir> <project-version>
+set -euo pipefail
+cmake=$1 build=$2 version=$3
+id=org.floatbench.FloatBench
+root=$build/install-check
+usr=$root/usr
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+need() { command -v "$1" >/dev/null || fail "$1 is missing (package $2, see tools/install-deps.sh)"; }
+need desktop-file-validate desktop-file-utils
+need appstreamcli appstream
+
+rm -rf "$root"
+DESTDIR=$root "$cmake" --install "$build" --prefix /usr >/dev/null
+
+desktop=$usr/share/applications/$id.desktop
+metainfo=$usr/share/metainfo/$id.metainfo.xml
+[ -x "$usr/bin/floatbench" ] || fail "no program at /usr/bin/floatbench"
+[ -f "$desktop" ] || fail "no menu entry at ${desktop#$root}"
+[ -f "$metainfo" ] || fail "no metainfo at ${metainfo#$root}"
+
+# Every fixed-size icon is a PNG of the size its folder says.
+be32() { echo $((16#$(od -An -tx1 -j"$2" -N4 "$1" | tr -d ' \n'))); }
+for n in 16 32 48 64 128 256; do
+  png=$usr/share/icons/hicolor/${n}x${n}/apps/$id.png
+  [ -f "$png" ] || fail "no ${n}x${n} icon"
+  [ "$(od -An -tx1 -N8 "$png" | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "${png#$root} is not a PNG"
+  w=$(be32 "$png" 16) h=$(be32 "$png" 20)
+  [ "$w" = "$n" ] && [ "$h" = "$n" ] || fail "${png#$root} is ${w}x${h}"
+done
+svg=$usr/share/icons/hicolor/scalable/apps/$id.svg
+grep -q '<svg ' "$svg" 2>/dev/null || fail "no scalable icon"
+
+# The entry names the program in both languages, sits in the right menus and points at what was
+# installed.
+entry() { sed -n "s/^$1=//p" "$desktop"; }
+[ "$(entry Name)" = FloatBench ] || fail "Name is '$(entry Name)'"
+[ -n "$(entry 'Name\[uk\]')" ] || fail "no Ukrainian Name"
+[[ "$(entry Categories)" == Education\;Science\;* ]] || fail "Categories are '$(entry Categories)'"
+exe=$(entry Exec)
+[ -x "$usr/bin/${exe%% *}" ] || fail "Exec=$exe is not an installed program"
+[ "$(entry Icon)" = "$id" ] || fail "Icon=$(entry Icon) is not the installed icon"
+# Qt names the window's class (and the Wayland app id) after the executable; the desktop matches
+# running windows to the entry through it.
+[ "$(entry StartupWMClass)" = "${exe%% *}" ] || fail "StartupWMClass is not the program's name"
+desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the entry"
+
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+  fail "metainfo does not launch $id.desktop"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo has no release $version"
+# validate-tree checks the metainfo and that the entry it launches is installed beside it.
+appstreamcli validate-tree --no-net "$root" >"$root/appstream.log" 2>&1 ||
+  { cat "$root/appstream.log"; fail "appstreamcli rejects the installed tree"; }
+
+set +e
+QT_QPA_PLATFORM=offscreen timeout 2 "$usr/bin/floatbench" >"$root/run.log" 2>&1
+rc=$?
+set -e
+[ "$rc" = 124 ] || { cat "$root/run.log"; fail "the installed program ended with status $rc at start"; }
+echo "installed tree complete; the installed program starts"
