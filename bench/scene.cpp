@@ -39,6 +39,8 @@ struct Model {
 
   Model() {
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The form's sound component stays silent rather than playing into a real device.
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
     fw::InitApplication();
     fw::Application->Initialize();
     ddraw::ResetAdapters();
