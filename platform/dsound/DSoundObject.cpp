@@ -65,6 +65,9 @@ void SDLCALL AudioCallback(void* userdata, Uint8* stream, int len) {
 }
 
 bool Device::OpenSDL() {
+  // Audio brings up SDL's event subsystem, which would turn SIGINT and SIGTERM into quit events
+  // that nobody here reads: the program would no longer end when asked to.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
   want.freq = running.Rate;
