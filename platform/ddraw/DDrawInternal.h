@@ -320,6 +320,7 @@ class SurfaceObject final : public RefCounted,
   DWORD uniqueness_ = 1;
   std::unique_ptr<blit::KeySpans> spans_;
   int keyedBlits_ = 0;  // keyed blits from this surface since its contents last changed
+  std::uint64_t keyedVersion_ = 0;  // the contents keyedBlits_ counts for
   friend class DirectDrawObject;
 };
 
