@@ -173,8 +173,6 @@ void TCustomDXDraw::SetOptions(TDXDrawOptions Value) {
     if (!now_options_.Contains(do3D)) now_options_ -= TDXDrawOptions{doRetainedMode, doHardware, doSelectDriver, doZBuffer};
   } else {
     now_options_ = Value;
-    // 3D is not set up by this display: do3D is never in force.
-    now_options_ -= TDXDrawOptions{do3D};
     if (!now_options_.Contains(doFullScreen))
       now_options_ -= TDXDrawOptions{doNoWindowChange, doAllowReboot, doAllowPalette256, doFlip};
     if (!now_options_.Contains(do3D))

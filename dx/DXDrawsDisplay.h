@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dx/DXClass.h"
+#include "dx/DXDraws3D.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "framework/Sets.h"
@@ -85,7 +86,8 @@ class TDXDrawDriver {
   virtual void Initialize() = 0;
   virtual bool SetSize(int AWidth, int AHeight);
   bool Restore();
-  void Initialize3D() {}  // until the 3D set-up exists, 3D is treated as absent
+  // Makes the back surface a Direct3D render target; raises when no device can be made.
+  void Initialize3D();
 
   TCustomDXDraw* DXDraw() const { return dxdraw_; }
 
@@ -94,6 +96,13 @@ class TDXDrawDriver {
   void CreatePalette(win::DWORD Caps);
 
   TCustomDXDraw* dxdraw_;
+
+ private:
+  struct DeviceChoice;
+  DeviceChoice SearchDevice(bool Version7, bool HardwareWish);
+  bool MakeZBuffer(int Request, const DeviceChoice& Device);
+  void RemoveZBuffer();
+  void SetUpRetainedMode();
 };
 
 class TDXDrawDriverBlt : public TDXDrawDriver {
@@ -169,6 +178,8 @@ class TCustomDXDraw : public fw::TCustomControl {
   TDirectDrawPalette* Palette() const { return palette_.get(); }
   TDirectDrawClipper* Clipper() const { return clipper_.get(); }
   TDirectDrawSurface* ZBuffer() const { return zbuffer_.get(); }
+  // The Direct3D and retained-mode interfaces while 3D is set up.
+  const TDXDraw3DInterfaces& Direct3D() const { return d3d_; }
 
   TRGBQuads ColorTable;
   TRGBQuads DefaultColorTable;
@@ -242,6 +253,7 @@ class TCustomDXDraw : public fw::TCustomControl {
   std::unique_ptr<TDirectDrawSurface> primary_;
   std::unique_ptr<TDirectDrawSurface> surface_;
   std::unique_ptr<TDirectDrawSurface> zbuffer_;
+  TDXDraw3DInterfaces d3d_;
 };
 
 class TDXDraw : public TCustomDXDraw {

@@ -24,7 +24,14 @@ ddraw::DDSURFACEDESC Description(win::DWORD Flags, win::DWORD Caps) {
 
 TDXDrawDriver::TDXDrawDriver(TCustomDXDraw* ADXDraw) : dxdraw_(ADXDraw) {
   const TDXDrawOptions o = dxdraw_->Options();
-  // The 3D driver selection comes with the 3D set-up; until then the primary driver serves.
+  if (o.Contains(doFullScreen) && o.Contains(do3D) && o.Contains(doHardware) && !o.Contains(doSystemMemory)) {
+    int flags = kSelectHardware;
+    if (o.Contains(doSelectDriver)) flags |= kSelectDriver;
+    if (!dxdraw_->Display()->FixedBitCount()) flags |= kSelectAnyBitCount;
+    if (o.Contains(doRetainedMode)) flags |= kSelectRetainedMode;
+    if (o.Contains(doZBuffer)) flags |= kSelectZBuffer;
+    SelectDriver(flags, dxdraw_);
+  }
   const bool hardware = o.Contains(doFullScreen) && o.Contains(doHardware) && !o.Contains(doSystemMemory);
   dxdraw_->ddraw_ = std::make_unique<TDirectDraw>(hardware ? dxdraw_->DriverGuid() : nullptr, o.Contains(doDirectX7Mode));
 }
@@ -36,15 +43,21 @@ TDXDrawDriver::~TDXDrawDriver() {
 
 void TDXDrawDriver::Finalize() {
   TCustomDXDraw& d = *dxdraw_;
-  if (d.zbuffer_) {
-    if (d.surface_ && d.surface_->IDDSurface() && d.zbuffer_->IDDSurface())
-      d.surface_->ISurface()->DeleteAttachedSurface(0, d.zbuffer_->ISurface());
-    d.zbuffer_.reset();
-  }
+  d.d3d_.ReleaseDevices();
+  RemoveZBuffer();
   d.clipper_.reset();
   d.palette_.reset();
   d.surface_.reset();
   d.primary_.reset();
+  d.d3d_.ReleaseRetained();
+}
+
+void TDXDrawDriver::RemoveZBuffer() {
+  TCustomDXDraw& d = *dxdraw_;
+  if (!d.zbuffer_) return;
+  if (d.surface_ && d.surface_->IDDSurface() && d.zbuffer_->IDDSurface())
+    d.surface_->SetLastResult(d.surface_->ISurface()->DeleteAttachedSurface(0, d.zbuffer_->ISurface()));
+  d.zbuffer_.reset();
 }
 
 bool TDXDrawDriver::SetSize(int, int) { return false; }

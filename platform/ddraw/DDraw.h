@@ -24,6 +24,18 @@ struct DisplayMode {
   }
 };
 
+// A 3D device an adapter offers to Direct3D (in the order its enumeration reports them).
+struct Device3DConfig {
+  GUID Guid{};
+  std::string Description;
+  std::string Name;
+  bool Hardware = false;            // rasterizes in hardware; renders only into video memory
+  DWORD ColorModel = 2;             // D3DCOLOR_RGB; 1 for a monochrome (ramp) device
+  DWORD RenderDepths = DDBD_16 | DDBD_24 | DDBD_32;   // the depths it renders, DDBD flags
+  DWORD ZBufferDepths = DDBD_16 | DDBD_24 | DDBD_32;  // the depth buffers it uses, DDBD flags
+  HRESULT CreateResult = 0;         // tests: a failure CreateDevice reports after its own checks
+};
+
 struct AdapterConfig {
   // Reported by DirectDrawEnumerateA; the first adapter is the primary display driver and is
   // reported (and opened) with no identifier.
@@ -37,11 +49,13 @@ struct AdapterConfig {
   DDCAPS EmulationCaps;
   bool HasDirectDraw4 = true;         // IDirectDraw4 and IDirectDrawSurface4
   bool HasDirectDraw7 = true;         // DirectDrawCreateEx, IDirectDraw7, IDirectDrawSurface7
+  // Offered through Direct3D. Render targets in video memory need DDCAPS_3D in DriverCaps.
+  std::vector<Device3DConfig> Devices3D;
 };
 
 // A modern adapter: the classic modes from 640 x 480 to 1280 x 1024 at 8, 16, 24 and 32 bits,
 // 64 MB of video memory, blits with colour keys, mirroring and stretching, palettes with vertical
-// sync, gamma ramps.
+// sync, gamma ramps, 3D with textures: a hardware device and the RGB and MMX software devices.
 AdapterConfig DefaultAdapter();
 
 // Replaces the adapters (the first is the primary display driver). Objects already open keep

@@ -217,45 +217,110 @@ void GeneralBlit(const PixelView& d, const PixelView& s, const BltParams& p, con
 }
 
 
-// Copies of a few dozen bytes, inline: a call per run would cost more than the copy.
-inline void CopyBytes(uint8_t* __restrict d, const uint8_t* __restrict s, std::size_t n) {
-  if (n > 32) {
-    std::memcpy(d, s, n);  // the library's copy uses the widest moves the processor has
-    return;
-  }
-  if (n >= 16) {
-    std::memcpy(d, s, 16);
-    std::memcpy(d + n - 16, s + n - 16, 16);
+// Copies of a run, inline up to 256 bytes: a call per run would cost more than the copy. Each size
+// class moves a fixed number of blocks, the second half of them ending at the end of the run and
+// overlapping the first, so that neighbouring rows of a sprite take the same branches and there is
+// no loop whose count changes from row to row.
+typedef uint8_t Block32 __attribute__((vector_size(32)));
+typedef uint8_t Block16 __attribute__((vector_size(16)));
+template <class B>
+__attribute__((always_inline)) inline B Load(const uint8_t* p) {
+  B v;
+  std::memcpy(&v, p, sizeof(B));
+  return v;
+}
+template <class B>
+__attribute__((always_inline)) inline void Store(uint8_t* p, const B& v) {
+  std::memcpy(p, &v, sizeof(B));
+}
+// n of at least sizeof(B) and at most twice that.
+template <class B>
+__attribute__((always_inline)) inline void CopyTwo(uint8_t* __restrict d, const uint8_t* __restrict s,
+                                                   std::size_t n) {
+  const B a = Load<B>(s), b = Load<B>(s + n - sizeof(B));
+  Store(d, a);
+  Store(d + n - sizeof(B), b);
+}
+__attribute__((always_inline)) inline void CopyBytes(uint8_t* __restrict d, const uint8_t* __restrict s, std::size_t n) {
+  if (n > 64) {
+    if (n > 256) {
+      // Long runs: stores aligned to the block, the unaligned ends done apart.
+      const Block32 first = Load<Block32>(s), last = Load<Block32>(s + n - 32);
+      const std::size_t start = 32 - (reinterpret_cast<std::uintptr_t>(d) & 31);
+      for (std::size_t i = start; i + 32 < n; i += 32) {
+        // Kept a loop: turned into a call to the library's copy it loses the alignment of the stores.
+        __asm__("" : "+r"(i));
+        Store(d + i, Load<Block32>(s + i));
+      }
+      Store(d, first);
+      Store(d + n - 32, last);
+    } else if (n > 128) {
+      const Block32 a0 = Load<Block32>(s), a1 = Load<Block32>(s + 32), a2 = Load<Block32>(s + 64),
+                    a3 = Load<Block32>(s + 96);
+      const Block32 b0 = Load<Block32>(s + n - 128), b1 = Load<Block32>(s + n - 96),
+                    b2 = Load<Block32>(s + n - 64), b3 = Load<Block32>(s + n - 32);
+      Store(d, a0);
+      Store(d + 32, a1);
+      Store(d + 64, a2);
+      Store(d + 96, a3);
+      Store(d + n - 128, b0);
+      Store(d + n - 96, b1);
+      Store(d + n - 64, b2);
+      Store(d + n - 32, b3);
+    } else {
+      const Block32 a0 = Load<Block32>(s), a1 = Load<Block32>(s + 32);
+      const Block32 b0 = Load<Block32>(s + n - 64), b1 = Load<Block32>(s + n - 32);
+      Store(d, a0);
+      Store(d + 32, a1);
+      Store(d + n - 64, b0);
+      Store(d + n - 32, b1);
+    }
+  } else if (n >= 32) {
+    CopyTwo<Block32>(d, s, n);
+  } else if (n >= 16) {
+    CopyTwo<Block16>(d, s, n);
   } else if (n >= 8) {
-    std::memcpy(d, s, 8);
-    std::memcpy(d + n - 8, s + n - 8, 8);
+    CopyTwo<std::uint64_t>(d, s, n);
   } else if (n >= 4) {
-    std::memcpy(d, s, 4);
-    std::memcpy(d + n - 4, s + n - 4, 4);
+    CopyTwo<std::uint32_t>(d, s, n);
   } else {
     for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
   }
 }
 
-void CopyRuns(const PixelView& dest, LONG x, LONG y, const PixelView& source, const RECT& sr, const KeySpans& spans) {
+// The average run length, in bytes, from which runs are copied one by one rather than every pixel
+// tested. Shorter runs lose: their lengths change from row to row and so do the branches of the
+// copy, while the vector test does the same work on every row of the rectangle.
+constexpr std::size_t kWorthwhileRunBytes = 256;
+
+// The runs of the rows of sr, their pixels taken from the packed copy.
+DDRAW_WIDEST void CopyRuns(const PixelView& dest, LONG x, LONG y, const RECT& sr, const KeySpans& spans) {
   const std::size_t bytes = dest.BitCount / 8;
   const std::uint32_t* rowStart = spans.RowStart.data();
-  const LONG* runs = spans.Runs.data();
+  const KeySpans::Run* runs = spans.Runs.data();
+  const uint8_t* packed = spans.Packed.data();
   const LONG left = sr.left, right = sr.right;
-  const bool whole = left == 0 && right == source.Width;
+  if (left == 0 && right == spans.Width) {
+    for (LONG row = 0; row < pixels::Height(sr); ++row) {
+      const std::size_t sy = static_cast<std::size_t>(sr.top + row);
+      uint8_t* drow = dest.Row(y + row) + static_cast<std::size_t>(x) * bytes;
+      for (std::uint32_t i = rowStart[sy], end = rowStart[sy + 1]; i < end; ++i) {
+        const KeySpans::Run& r = runs[i];
+        CopyBytes(drow + static_cast<std::size_t>(r.First) * bytes, packed + r.Offset,
+                  static_cast<std::size_t>(r.End - r.First) * bytes);
+      }
+    }
+    return;
+  }
   for (LONG row = 0; row < pixels::Height(sr); ++row) {
     const std::size_t sy = static_cast<std::size_t>(sr.top + row);
-    const uint8_t* srow = source.Row(sr.top + row);
     uint8_t* drow = dest.Row(y + row) + static_cast<std::size_t>(x) * bytes;
-    const std::uint32_t end = rowStart[sy + 1];
-    for (std::uint32_t i = rowStart[sy]; i < end; i += 2) {
-      LONG a = runs[i], b = runs[i + 1];
-      if (!whole) {
-        a = std::max(a, left);
-        b = std::min(b, right);
-        if (a >= b) continue;
-      }
-      CopyBytes(drow + static_cast<std::size_t>(a - left) * bytes, srow + static_cast<std::size_t>(a) * bytes,
+    for (std::uint32_t i = rowStart[sy], end = rowStart[sy + 1]; i < end; ++i) {
+      const KeySpans::Run& r = runs[i];
+      const LONG a = std::max(r.First, left), b = std::min(r.End, right);
+      if (a >= b) continue;
+      CopyBytes(drow + static_cast<std::size_t>(a - left) * bytes,
+                packed + r.Offset + static_cast<std::size_t>(a - r.First) * bytes,
                 static_cast<std::size_t>(b - a) * bytes);
     }
   }
@@ -269,11 +334,14 @@ void BuildSpans(const PixelView& s, std::uint64_t version, const KeyRange& key, 
   spans.Key = key;
   spans.Width = s.Width;
   spans.Height = s.Height;
+  spans.BitCount = s.BitCount;
   spans.RowStart.assign(static_cast<std::size_t>(s.Height) + 1, 0);
   spans.Runs.clear();
+  spans.Packed.clear();
   spans.Worthwhile = false;
   if (!FastFormat(s)) return;
-  std::uint64_t opaque = 0;
+  const std::size_t bytes = s.BitCount / 8;
+  std::size_t opaque = 0;
   for (LONG y = 0; y < s.Height; ++y) {
     spans.RowStart[static_cast<std::size_t>(y)] = static_cast<std::uint32_t>(spans.Runs.size());
     LONG x = 0;
@@ -282,15 +350,29 @@ void BuildSpans(const PixelView& s, std::uint64_t version, const KeyRange& key, 
       if (x == s.Width) break;
       const LONG start = x;
       while (x < s.Width && !key.Contains(pixels::GetPixel(s, x, y))) ++x;
-      spans.Runs.push_back(start);
-      spans.Runs.push_back(x);
-      opaque += static_cast<std::uint64_t>(x - start);
+      spans.Runs.push_back(KeySpans::Run{start, x, static_cast<std::uint32_t>(opaque * bytes)});
+      opaque += static_cast<std::size_t>(x - start);
     }
   }
   spans.RowStart.back() = static_cast<std::uint32_t>(spans.Runs.size());
-  const std::size_t runs = spans.Runs.size() / 2;
-  // Below a few hundred pixels a run costs more in calls than the vector test of every pixel.
-  spans.Worthwhile = runs == 0 || opaque / runs >= 256;
+  const std::size_t runs = spans.Runs.size();
+  // Runs of a few pixels cost more one by one than the vector test of every pixel; and the
+  // offsets into the packed pixels must fit.
+  if (opaque * bytes > UINT32_MAX || (runs != 0 && opaque * bytes / runs < kWorthwhileRunBytes)) {
+    spans.Runs.clear();
+    std::fill(spans.RowStart.begin(), spans.RowStart.end(), 0u);
+    return;
+  }
+  spans.Packed.resize(opaque * bytes);
+  for (LONG y = 0; y < s.Height; ++y) {
+    const uint8_t* row = s.Row(y);
+    for (std::uint32_t i = spans.RowStart[static_cast<std::size_t>(y)]; i < spans.RowStart[static_cast<std::size_t>(y) + 1]; ++i) {
+      const KeySpans::Run& r = spans.Runs[i];
+      std::memcpy(spans.Packed.data() + r.Offset, row + static_cast<std::size_t>(r.First) * bytes,
+                  static_cast<std::size_t>(r.End - r.First) * bytes);
+    }
+  }
+  spans.Worthwhile = true;
 }
 
 void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const RECT& sr, const KeyRange* key,
@@ -335,8 +417,9 @@ void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const 
   }
   const KeyRange k{key->Low, std::min(key->High, mask)};
   if (spans && spans->Worthwhile && spans->Bits == source.Bits && spans->Key.Low == key->Low &&
-      spans->Key.High == key->High && !SameMemory(dest, source)) {
-    return CopyRuns(dest, x, y, source, sr, *spans);
+      spans->Key.High == key->High && spans->Width == source.Width && spans->Height == source.Height &&
+      spans->BitCount == source.BitCount && !SameMemory(dest, source)) {
+    return CopyRuns(dest, x, y, sr, *spans);
   }
   switch (dest.BitCount) {
     case 8:

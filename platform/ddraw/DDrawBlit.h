@@ -48,27 +48,35 @@ inline LONG MapCoordinate(LONG i, LONG n, LONG first, LONG m, bool mirrored) {
 // the same memory, overlapping.
 void Blit(const PixelView& dest, const PixelView& source, const BltParams& params);
 
-// The opaque runs of a source surface under a colour key, row by row, kept with the surface so
-// that a sprite drawn every frame is copied run by run instead of tested pixel by pixel. Built
-// only where the runs are long enough to pay for it.
+// The opaque runs of a source surface under a colour key, row by row, with their pixels packed one
+// run after the other, kept with the surface so that a sprite drawn every frame is copied run by
+// run from memory it reads straight through, instead of tested pixel by pixel. Built only where
+// the runs are long enough to pay for it.
 struct KeySpans {
+  struct Run {
+    LONG First;           // first opaque column
+    LONG End;             // one past the last
+    std::uint32_t Offset;  // where its pixels start in Packed, in bytes
+  };
   const std::uint8_t* Bits = nullptr;  // the memory and its version the runs describe
   std::uint64_t Version = 0;
   KeyRange Key;
   LONG Width = 0;
   LONG Height = 0;
+  std::uint32_t BitCount = 0;
   bool Worthwhile = false;
-  std::vector<std::uint32_t> RowStart;  // Height + 1 offsets into Runs
-  std::vector<LONG> Runs;               // pairs: first opaque column, one past the last
+  std::vector<std::uint32_t> RowStart;  // Height + 1 indices into Runs
+  std::vector<Run> Runs;
+  std::vector<std::uint8_t> Packed;  // the opaque pixels, run after run
   bool Describes(const PixelView& v, std::uint64_t version, const KeyRange& key) const {
     return Bits == v.Bits && Version == version && Key.Low == key.Low && Key.High == key.High &&
-           Width == v.Width && Height == v.Height;
+           Width == v.Width && Height == v.Height && BitCount == v.BitCount;
   }
 };
 void BuildSpans(const PixelView& source, std::uint64_t version, const KeyRange& key, KeySpans& spans);
 
 // Opaque or source-keyed copy of Source (1:1) to (x, y), all inside the surfaces. Spans, when
-// given, describe the source under that key.
+// given, describe the source as it is now under that key; the pixels are then taken from them.
 void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const RECT& sourceRect,
           const KeyRange* sourceKey, const KeySpans* spans = nullptr);
 

@@ -320,12 +320,25 @@ class SurfaceObject final : public RefCounted,
   DWORD uniqueness_ = 1;
   std::unique_ptr<blit::KeySpans> spans_;
   int keyedBlits_ = 0;  // keyed blits from this surface since its contents last changed
+  std::uint64_t keyedVersion_ = 0;  // the contents keyedBlits_ counts for
   friend class DirectDrawObject;
 };
 
+// Interfaces another module adds to the DirectDraw object (Direct3D). Made on first demand, they
+// live as long as the object and count their references with it.
+class Extension {
+ public:
+  virtual ~Extension() = default;
+  // Only the extension's own identifiers.
+  virtual HRESULT Query(REFIID riid, void** object) = 0;
+};
+// Answers for the identifiers the DirectDraw object does not know itself (in platform/d3d).
+HRESULT QueryExtension(DirectDrawObject& outer, std::unique_ptr<Extension>& extension, REFIID riid, void** object);
+
 class DirectDrawObject final : public RefCounted, public IDirectDraw, public IDirectDraw4, public IDirectDraw7 {
  public:
-  explicit DirectDrawObject(std::shared_ptr<AdapterState> adapter);
+  // createdEx: made by DirectDrawCreateEx, which decides the Direct3D interfaces it offers.
+  DirectDrawObject(std::shared_ptr<AdapterState> adapter, bool createdEx = false);
   ~DirectDrawObject() override;
 
   HRESULT QueryInterface(REFIID riid, void** object) override;
@@ -380,6 +393,7 @@ class DirectDrawObject final : public RefCounted, public IDirectDraw, public IDi
   bool IsExclusiveOwner() const { return adapter_->Exclusive == this; }
   DisplayMode OwnerMode() const { return ownerMode_; }
   bool ModeSet() const { return modeSet_; }
+  bool CreatedEx() const { return createdEx_; }
   void Forget(SurfaceObject* s);
   void Adopt(SurfaceObject* s) { surfaces_.push_back(s); }
   void PrimaryGone(SurfaceObject* s) {
@@ -405,6 +419,8 @@ class DirectDrawObject final : public RefCounted, public IDirectDraw, public IDi
   DisplayMode ownerMode_;    // the mode it set
   SurfaceObject* primary_ = nullptr;  // not held
   std::vector<SurfaceObject*> surfaces_;  // not held
+  bool createdEx_ = false;
+  std::unique_ptr<Extension> extension_;
 };
 
 // Conversions between the two surface descriptions.

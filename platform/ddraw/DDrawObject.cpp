@@ -247,7 +247,8 @@ DDSURFACEDESC ToDesc1(const DDSURFACEDESC2& d) {
 // ---------------------------------------------------------------------------------------------
 // DirectDrawObject
 
-DirectDrawObject::DirectDrawObject(std::shared_ptr<AdapterState> adapter) : adapter_(std::move(adapter)) {
+DirectDrawObject::DirectDrawObject(std::shared_ptr<AdapterState> adapter, bool createdEx)
+    : adapter_(std::move(adapter)), createdEx_(createdEx) {
   EnsureScreen(*adapter_);
 }
 
@@ -265,7 +266,7 @@ HRESULT DirectDrawObject::QueryInterface(REFIID riid, void** object) {
   } else if (riid == IID_IDirectDraw7 && adapter_->Config.HasDirectDraw7) {
     *object = static_cast<IDirectDraw7*>(this);
   } else {
-    return win::E_NOINTERFACE;
+    return QueryExtension(*this, extension_, riid, object);
   }
   AddRef();
   return DD_OK;
@@ -635,6 +636,8 @@ HRESULT DirectDrawObject::CreateSurfaceImpl(DDSURFACEDESC2 d, SurfaceObject** ou
     return DDERR_INVALIDCAPS;
   }
   const bool system = (caps & DDSCAPS_SYSTEMMEMORY) != 0;
+  // Rendering into video memory takes 3D hardware.
+  if ((caps & DDSCAPS_3DDEVICE) && !system && !(adapter_->Config.DriverCaps.dwCaps & DDCAPS_3D)) return DDERR_NO3D;
 
   DDPIXELFORMAT format;
   DWORD width = 0, height = 0;
@@ -858,7 +861,7 @@ AdapterConfig DefaultAdapter() {
   a.VideoMemory = 64u << 20;
   DDCAPS& c = a.DriverCaps;
   c.dwSize = sizeof(DDCAPS);
-  c.dwCaps = DDCAPS_BLT | DDCAPS_BLTQUEUE | DDCAPS_BLTSTRETCH | DDCAPS_GDI | DDCAPS_PALETTE | DDCAPS_PALETTEVSYNC |
+  c.dwCaps = DDCAPS_3D | DDCAPS_BLT | DDCAPS_BLTQUEUE | DDCAPS_BLTSTRETCH | DDCAPS_GDI | DDCAPS_PALETTE | DDCAPS_PALETTEVSYNC |
              DDCAPS_COLORKEY | DDCAPS_BLTCOLORFILL | DDCAPS_BLTDEPTHFILL | DDCAPS_CANCLIP | DDCAPS_CANCLIPSTRETCHED |
              DDCAPS_CANBLTSYSMEM;
   c.dwCaps2 = DDCAPS2_CERTIFIED | DDCAPS2_PRIMARYGAMMA;
@@ -868,11 +871,19 @@ AdapterConfig DefaultAdapter() {
   c.dwZBufferBitDepths = DDBD_16 | DDBD_24 | DDBD_32;
   c.ddsCaps.dwCaps = DDSCAPS_BACKBUFFER | DDSCAPS_COMPLEX | DDSCAPS_FLIP | DDSCAPS_FRONTBUFFER |
                      DDSCAPS_OFFSCREENPLAIN | DDSCAPS_PALETTE | DDSCAPS_PRIMARYSURFACE | DDSCAPS_SYSTEMMEMORY |
-                     DDSCAPS_VIDEOMEMORY | DDSCAPS_VISIBLE | DDSCAPS_ZBUFFER | DDSCAPS_LOCALVIDMEM;
+                     DDSCAPS_VIDEOMEMORY | DDSCAPS_VISIBLE | DDSCAPS_ZBUFFER | DDSCAPS_LOCALVIDMEM |
+                     DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE | DDSCAPS_MIPMAP;
   c.ddsOldCaps.dwCaps = c.ddsCaps.dwCaps;
   a.EmulationCaps = c;
   a.EmulationCaps.dwCaps |= DDCAPS_NOHARDWARE;
   a.EmulationCaps.dwCaps2 &= ~DDCAPS2_PRIMARYGAMMA;
+  // The devices: hardware first, then the software rasterizers.
+  const GUID hal{0x84E63DE0, 0x46AA, 0x11CF, {0x81, 0x6F, 0x00, 0x00, 0xC0, 0x20, 0x15, 0x6E}};
+  const GUID rgb{0xA4665C60, 0x2673, 0x11CF, {0xA3, 0x1A, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56}};
+  const GUID mmx{0x50936643, 0x13E9, 0x11D1, {0x89, 0xAA, 0x00, 0xA0, 0xC9, 0x05, 0x41, 0x29}};
+  a.Devices3D = {{hal, "Direct3D HAL", "Direct3D HAL", true},
+                 {rgb, "Microsoft Direct3D RGB Software Emulation", "RGB Emulation", false},
+                 {mmx, "Microsoft Direct3D MMX Software Emulation", "MMX Emulation", false}};
   return a;
 }
 
@@ -952,7 +963,7 @@ HRESULT DirectDrawCreateEx(GUID* driver, void** directDraw, REFIID iid, IUnknown
   auto adapter = FindAdapter(driver, hr);
   if (!adapter) return hr;
   if (!adapter->Config.HasDirectDraw7) return win::E_NOINTERFACE;
-  *directDraw = static_cast<IDirectDraw7*>(new detail::DirectDrawObject(adapter));
+  *directDraw = static_cast<IDirectDraw7*>(new detail::DirectDrawObject(adapter, true));
   return DD_OK;
 }
 

@@ -112,9 +112,12 @@ pixels::PixelView SurfaceObject::View() const {
 const blit::KeySpans* SurfaceObject::SpansFor(const blit::KeyRange& key) {
   const pixels::PixelView v = View();
   if (spans_ && spans_->Describes(v, memory_->Version, key)) return spans_->Worthwhile ? spans_.get() : nullptr;
-  // A surface drawn once is not worth the scan; one drawn again and again is.
+  // Contents drawn once are not worth the scan; contents drawn again and again are.
+  if (keyedVersion_ != memory_->Version) {
+    keyedVersion_ = memory_->Version;
+    keyedBlits_ = 0;
+  }
   if (++keyedBlits_ < 2) return nullptr;
-  keyedBlits_ = 0;
   if (!spans_) spans_ = std::make_unique<blit::KeySpans>();
   blit::BuildSpans(v, memory_->Version, key, *spans_);
   return spans_->Worthwhile ? spans_.get() : nullptr;

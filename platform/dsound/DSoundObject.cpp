@@ -65,6 +65,9 @@ void SDLCALL AudioCallback(void* userdata, Uint8* stream, int len) {
 }
 
 bool Device::OpenSDL() {
+  // SDL would otherwise turn SIGINT/SIGTERM into quit events nobody reads, and the program could
+  // no longer be stopped from outside.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
   want.freq = running.Rate;

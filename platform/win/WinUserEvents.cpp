@@ -44,8 +44,26 @@ struct EventState {
   std::vector<DispatchRecord> records;
   bool lastReachedDefault = false;
   // A key event a window already got: Qt offers a key its receiver ignores to the parents too,
-  // the window system gives it to the focus window only. Any other event clears it.
-  const QEvent* keyInFlight = nullptr;
+  // the window system gives it to the focus window only. Any other event clears it. The address
+  // alone does not name an event: Qt makes consecutive key events in the same stack slot, so a
+  // release can sit where its press was; the event's own fields tell the two apart.
+  struct KeyInFlight {
+    const QEvent* event = nullptr;
+    QEvent::Type type = QEvent::None;
+    quint64 timestamp = 0;
+    int key = 0;
+    quint32 native = 0;
+    bool repeat = false;
+    bool Is(const QEvent* ev) const {
+      if (!event || ev != event || ev->type() != type) return false;
+      const auto* ke = static_cast<const QKeyEvent*>(ev);
+      return ke->timestamp() == timestamp && ke->key() == key && ke->nativeScanCode() == native &&
+             ke->isAutoRepeat() == repeat;
+    }
+    void Set(const QKeyEvent* ke) {
+      *this = {ke, ke->type(), ke->timestamp(), ke->key(), ke->nativeScanCode(), ke->isAutoRepeat()};
+    }
+  } keyInFlight;
 };
 
 EventState& Events() {
@@ -77,7 +95,7 @@ WPARAM MouseKeys(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
 }
 
 bool Counter::eventFilter(QObject*, QEvent* ev) {
-  if (ev != Events().keyInFlight) Events().keyInFlight = nullptr;
+  if (!Events().keyInFlight.Is(ev)) Events().keyInFlight = {};
   switch (ev->type()) {
     case QEvent::DeferredDelete:
     case QEvent::ChildAdded:
@@ -101,9 +119,9 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
     case QEvent::KeyRelease: {
       QWidget* fw = QApplication::focusWidget();
       if (fw && WindowFromWidget(fw) != h) return false;  // passed on by a child: not ours
-      if (ev == Events().keyInFlight) return false;
-      Events().keyInFlight = ev;
       auto* ke = static_cast<QKeyEvent*>(ev);
+      if (Events().keyInFlight.Is(ev)) return false;
+      Events().keyInFlight.Set(ke);
       MSG m{};
       const bool translated = TranslateKeyEvent(*ke, m);
       NotifyRawKey(ke->nativeScanCode(), translated ? static_cast<BYTE>(m.wParam) : 0,
@@ -258,6 +276,7 @@ bool DeliverQtEvent(HWND h, QEvent* event) {
       event->type() == QEvent::ContextMenu)
     target = ClientWidget(h);
   Events().lastReachedDefault = false;
+  Events().keyInFlight = {};  // a delivery of its own, wherever the event lives
   QCoreApplication::sendEvent(target, event);
   return Events().lastReachedDefault;
 }

@@ -60,8 +60,11 @@ appstreamcli validate-tree --no-net "$root" >"$root/appstream.log" 2>&1 ||
   { cat "$root/appstream.log"; fail "appstreamcli rejects the installed tree"; }
 
 set +e
-QT_QPA_PLATFORM=offscreen timeout 2 "$usr/bin/floatbench" >"$root/run.log" 2>&1
+# Still running after 2 s means it started; it must then end on SIGTERM like any desktop program
+# (a library's own signal handler must not swallow it): a KILL after 3 s more counts as a failure.
+QT_QPA_PLATFORM=offscreen timeout -k 3 2 "$usr/bin/floatbench" >"$root/run.log" 2>&1
 rc=$?
 set -e
+[ "$rc" != 137 ] || { cat "$root/run.log"; fail "the installed program did not end on SIGTERM"; }
 [ "$rc" = 124 ] || { cat "$root/run.log"; fail "the installed program ended with status $rc at start"; }
 echo "installed tree complete; the installed program starts"

@@ -92,19 +92,20 @@ TEST_P(BlitFormats, OneToOneCopiesMatchTheReferenceWithAndWithoutKeys) {
 TEST_P(BlitFormats, RunByRunCopiesOfKeyedSourcesMatchTheReference) {
   const std::uint32_t bits = GetParam();
   std::mt19937 rng(bits * 613u);
-  for (int round = 0; round < 60; ++round) {
-    Image src(70, 23, bits), dst(80, 30, bits);
+  for (int round = 0; round < 40; ++round) {
+    Image src(700, 23, bits), dst(720, 30, bits);
     Scribble(dst, rng);
-    // Long opaque runs between keyed gaps, as in a sprite.
+    // Long opaque runs between keyed gaps, as in a wide sprite; the first rows wholly keyed.
     for (LONG y = 0; y < 23; ++y)
-      for (LONG x = 0; x < 70; ++x)
-        pixels::PutPixel(src.view, x, y, ((x + 3 * y + round) / 15) % 2 ? 1 : 7 + x);
+      for (LONG x = 0; x < 700; ++x)
+        pixels::PutPixel(src.view, x, y, y < 2 || (x + 37 * y + round) % 700 < 40 ? 1 : 7 + x % 200);
     const KeyRange key{1, 1};
     ddraw::blit::KeySpans spans;
     ddraw::blit::BuildSpans(src.view, 1, key, spans);
-    spans.Worthwhile = bits >= 8;  // short runs here: take the run-by-run path anyway
-    const RECT sr = RandomRect(rng, 70, 23);
-    const LONG x = std::uniform_int_distribution<LONG>(0, 80 - (sr.right - sr.left))(rng);
+    ASSERT_EQ(spans.Worthwhile, bits >= 8);
+    // Whole and clipped source rectangles both.
+    const RECT sr = round % 4 == 0 ? RECT{0, 0, 700, 23} : RandomRect(rng, 700, 23);
+    const LONG x = std::uniform_int_distribution<LONG>(0, 720 - (sr.right - sr.left))(rng);
     const LONG y = std::uniform_int_distribution<LONG>(0, 30 - (sr.bottom - sr.top))(rng);
     Image fast(dst), ref(dst);
     ddraw::blit::Copy(fast.view, x, y, src.view, sr, &key, &spans);
@@ -115,6 +116,17 @@ TEST_P(BlitFormats, RunByRunCopiesOfKeyedSourcesMatchTheReference) {
     ddraw::blit::reference::Blit(ref.view, src.view, p);
     ExpectSame(fast, ref, "spans", round);
   }
+}
+
+TEST_P(BlitFormats, ShortRunsAreLeftToThePixelTest) {
+  const std::uint32_t bits = GetParam();
+  std::mt19937 rng(bits);
+  Image src(64, 16, bits);
+  Scribble(src, rng);
+  ddraw::blit::KeySpans spans;
+  ddraw::blit::BuildSpans(src.view, 1, KeyRange{1, 1}, spans);
+  EXPECT_FALSE(spans.Worthwhile);
+  EXPECT_TRUE(spans.Packed.empty());
 }
 
 TEST_P(BlitFormats, StretchedMirroredClippedAndDestKeyedBlitsMatchTheReference) {

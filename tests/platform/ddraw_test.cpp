@@ -1,6 +1,7 @@
 // DirectDraw in software, through its interfaces.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/ddraw/DDraw.h"
@@ -342,6 +343,67 @@ TEST_F(DDrawTest, BltFastRefusesClippersAndBlitsHonourClipListsAndKeys) {
   EXPECT_EQ(at(4, 4), 7);
   EXPECT_EQ(at(5, 5), 0);
   dst->Unlock(nullptr);
+}
+
+// A sprite drawn again and again is copied from what is kept of its opaque runs; what is kept must
+// follow every change of the sprite.
+TEST_F(DDrawTest, RepeatedKeyedBlitsFollowChangesOfTheSource) {
+  IDirectDraw* dd = Open1();
+  dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+  IDirectDrawSurface* dst = Make(dd, OffscreenDesc(400, 4));
+  IDirectDrawSurface* src = Make(dd, OffscreenDesc(300, 2));
+  DDCOLORKEY key{0, 0};
+  ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  DDSURFACEDESC l;
+  l.dwSize = sizeof(l);
+  const auto paint = [&](IDirectDrawSurface* s, std::uint32_t ink, int gapFrom, int gapTo) {
+    ASSERT_EQ(s->Lock(nullptr, &l, DDLOCK_WAIT, nullptr), DD_OK);
+    for (DWORD y = 0; y < l.dwHeight; ++y)
+      for (DWORD x = 0; x < l.dwWidth; ++x) {
+        const bool gap = static_cast<int>(x) >= gapFrom && static_cast<int>(x) < gapTo;
+        std::memcpy(static_cast<std::uint8_t*>(l.lpSurface) + y * l.lPitch + x * 4, gap ? &key.dwColorSpaceLowValue : &ink, 4);
+      }
+    s->Unlock(nullptr);
+  };
+  const auto at = [&](int x, int y) {
+    std::uint32_t v = 0;
+    EXPECT_EQ(dst->Lock(nullptr, &l, DDLOCK_WAIT, nullptr), DD_OK);
+    std::memcpy(&v, static_cast<const std::uint8_t*>(l.lpSurface) + y * l.lPitch + x * 4, 4);
+    dst->Unlock(nullptr);
+    return v;
+  };
+  paint(src, 5, 100, 110);
+  for (int i = 0; i < 4; ++i) {
+    paint(dst, 9, 0, 0);
+    ASSERT_EQ(dst->BltFast(7, 1, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+    EXPECT_EQ(at(7 + 99, 1), 5u);
+    EXPECT_EQ(at(7 + 100, 1), 9u);
+    EXPECT_EQ(at(7 + 110, 2), 5u);
+  }
+  // New contents, new gap: the next blits must show them, not what was drawn before.
+  paint(src, 6, 200, 250);
+  for (int i = 0; i < 3; ++i) {
+    paint(dst, 9, 0, 0);
+    ASSERT_EQ(dst->BltFast(7, 1, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+    EXPECT_EQ(at(7 + 100, 1), 6u);
+    EXPECT_EQ(at(7 + 200, 2), 9u);
+    EXPECT_EQ(at(7 + 250, 2), 6u);
+  }
+  // A fill into the source changes it too, and so does a new key.
+  DDBLTFX fx;
+  fx.dwSize = sizeof(fx);
+  fx.dwFillColor = 8;
+  RECT part{0, 0, 20, 2};
+  ASSERT_EQ(src->Blt(&part, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+  key = DDCOLORKEY{6, 6};
+  ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  for (int i = 0; i < 3; ++i) {
+    paint(dst, 9, 0, 0);
+    ASSERT_EQ(dst->BltFast(7, 1, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+    EXPECT_EQ(at(7 + 5, 1), 8u);
+    EXPECT_EQ(at(7 + 100, 1), 9u);
+    EXPECT_EQ(at(7 + 220, 2), 0u);
+  }
 }
 
 TEST_F(DDrawTest, LocksAndDeviceContextsExcludeEachOther) {

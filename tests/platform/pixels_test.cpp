@@ -114,7 +114,45 @@ TEST_P(PixelsAtDepth, FillsTheClippedRectangleAndNothingElse) {
   }
 }
 
+// Rows that lie back to back are filled as one run; rows with padding, partial rows and
+// bottom-up memory must still get exactly their pixels, for values whose bytes are alike (a
+// memset) and values whose bytes differ.
+class PixelsAtByteDepth : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(PixelsAtByteDepth, FillsWholeRowsTopDownAndBottomUpWithoutTouchingPadding) {
+  const std::uint32_t bits = GetParam();
+  const std::uint32_t mask = pixels::ValueMask(bits);
+  const LONG w = 24, h = 6;  // 24 pixels fill their rows exactly at every depth
+  for (const std::uint32_t value : {0u, 0xFFFFFFFFu, 0x12345678u, 0x00010001u})
+    for (const int padding : {0, 4})
+      for (const bool bottomUp : {false, true})
+        for (const RECT r : {RECT{0, 0, w, h}, RECT{0, 2, w, 5}, RECT{1, 0, w, h}, RECT{0, 1, w - 1, h}}) {
+          const std::size_t rowBytes = pixels::DibRowBytes(w, static_cast<int>(bits));
+          const std::ptrdiff_t pitch = static_cast<std::ptrdiff_t>(rowBytes) + padding;
+          std::vector<std::uint8_t> mem(static_cast<std::size_t>(pitch * h) + 32, 0xA5);
+          std::uint8_t* first = mem.data() + 16;
+          const PixelView v = bottomUp ? pixels::BottomUpView(first, pitch, w, h, bits)
+                                       : PixelView{first, pitch, w, h, bits};
+          pixels::Fill(v, r, value);
+          for (std::size_t i = 0; i < mem.size(); ++i) {
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(i) - 16;
+            const LONG memRow = at >= 0 ? static_cast<LONG>(at / pitch) : -1;
+            const std::ptrdiff_t col = at >= 0 ? at % pitch : -1;
+            const LONG y = bottomUp ? h - 1 - memRow : memRow;
+            const bool pixelByte = at >= 0 && memRow < h && col < static_cast<std::ptrdiff_t>(rowBytes);
+            const LONG x = pixelByte ? static_cast<LONG>(col / (bits / 8)) : -1;
+            const bool inside = pixelByte && x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            if (!inside) {
+              ASSERT_EQ(mem[i], 0xA5) << bits << " bits, byte " << at << ", bottom-up " << bottomUp;
+            } else if (col % (bits / 8) == 0) {
+              ASSERT_EQ(pixels::GetPixel(v, x, y), value & mask) << bits << " bits at " << x << "," << y;
+            }
+          }
+        }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllDepths, PixelsAtDepth, ::testing::Values(1u, 2u, 4u, 8u, 16u, 24u, 32u));
+INSTANTIATE_TEST_SUITE_P(WholeBytes, PixelsAtByteDepth, ::testing::Values(8u, 16u, 24u, 32u));
 
 TEST(Pixels, ColorMasksWidenAndNarrowChannels) {
   const pixels::ColorMasks m565(0xF800, 0x7E0, 0x1F);

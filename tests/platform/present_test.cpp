@@ -5,7 +5,10 @@
 #include <QImage>
 #include <QWidget>
 
+#include <vector>
+
 #include "platform/ddraw/DDrawPresent.h"
+#include "platform/pixels/Pixels.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
 #include "tests/support/QtTestApp.h"
@@ -77,6 +80,107 @@ TEST(PresentConvert, EveryDepthBecomesScreenRgbAndStaysInsideTheTarget) {
   f.Gamma = &ramp;
   ConvertFrame(f, RECT{0, 0, 1, 1}, target, 0, 0);
   EXPECT_EQ(Rgb(target.pixel(0, 0)), 0xF8F7F6u);
+}
+
+// Every 5-6-5 value; and widths around the wide paths' 8 and 16 pixels, from sources that are and
+// are not aligned, top-down and bottom-up, into a target window with untouched margins: each
+// pixel must widen by repeating its channel's high bits, and nothing beside the area may change.
+TEST(PresentConvert, SixteenBitRowsOfEveryWidthConvertEachPixelExactly) {
+  const pixels::ColorMasks m565(0xF800, 0x07E0, 0x001F);
+  constexpr int kRows = 3;
+  std::uint32_t next = 1;
+  for (int width = 1; width <= 70; ++width)
+    for (int offset = 0; offset < 2; ++offset)
+      for (int bottomUp = 0; bottomUp < 2; ++bottomUp) {
+        // Scattered values with the extremes at the row ends, where a tail starts.
+        const std::ptrdiff_t pitch = 2 * width + 6;
+        std::vector<std::uint8_t> mem(static_cast<std::size_t>(pitch * kRows + offset));
+        std::uint8_t* top = mem.data() + offset;
+        for (int row = 0; row < kRows; ++row)
+          for (int x = 0; x < width; ++x) {
+            std::uint16_t v = static_cast<std::uint16_t>(next);
+            next = next * 1103515245u + 12345u;
+            if (x == 0) v = 0xFFFF;
+            if (x == width - 1) v = row == 0 ? 0x0000 : 0x0821;  // the lowest bit of each channel
+            pixels::Pixel<16>::Store(top + row * pitch, x, v);
+          }
+        Frame f;
+        f.Width = static_cast<DWORD>(width);
+        f.Height = kRows;
+        f.BitCount = 16;
+        if (bottomUp) {
+          f.Bits = top + (kRows - 1) * pitch;  // row 0 of the frame is the last in memory
+          f.Pitch = static_cast<LONG>(-pitch);
+        } else {
+          f.Bits = top;
+          f.Pitch = static_cast<LONG>(pitch);
+        }
+        QImage target(width + 4, kRows + 2, QImage::Format_RGB32);
+        target.fill(0xFF5A5A5A);
+        ConvertFrame(f, RECT{0, 0, width, kRows}, target, 2, 1);
+        for (int y = 0; y < target.height(); ++y)
+          for (int x = 0; x < target.width(); ++x) {
+            const bool inside = x >= 2 && x < width + 2 && y >= 1 && y < kRows + 1;
+            std::uint32_t want = 0xFF5A5A5Au;
+            if (inside) {
+              const std::uint8_t* row = f.Bits + static_cast<std::ptrdiff_t>(y - 1) * f.Pitch;
+              want = 0xFF000000u | m565.ToRgb(pixels::Pixel<16>::Load(row, x - 2));
+            }
+            ASSERT_EQ(target.pixel(x, y), want) << "width " << width << ", offset " << offset << ", bottom-up "
+                                                << bottomUp << ", at " << x << "," << y;
+          }
+      }
+
+  // All 65536 values in one frame of 256 x 256.
+  std::vector<std::uint16_t> all(65536);
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::uint16_t>(i);
+  Frame whole;
+  whole.Bits = reinterpret_cast<const std::uint8_t*>(all.data());
+  whole.Pitch = 512;
+  whole.Width = 256;
+  whole.Height = 256;
+  whole.BitCount = 16;
+  QImage image(256, 256, QImage::Format_RGB32);
+  ConvertFrame(whole, RECT{0, 0, 256, 256}, image, 0, 0);
+  for (int v = 0; v < 65536; ++v)
+    ASSERT_EQ(image.pixel(v % 256, v / 256), 0xFF000000u | m565.ToRgb(static_cast<std::uint32_t>(v))) << v;
+
+  // The channels land where they belong, whatever the path.
+  std::vector<std::uint16_t> row(33, 0x0821);
+  row[31] = 0xF800;
+  row[32] = 0x001F;
+  Frame f;
+  f.Bits = reinterpret_cast<const std::uint8_t*>(row.data());
+  f.Pitch = 66;
+  f.Width = 33;
+  f.Height = 1;
+  f.BitCount = 16;
+  QImage target(33, 1, QImage::Format_RGB32);
+  ConvertFrame(f, RECT{0, 0, 33, 1}, target, 0, 0);
+  EXPECT_EQ(target.pixel(0, 0), 0xFF080408u);
+  EXPECT_EQ(target.pixel(30, 0), 0xFF080408u);
+  EXPECT_EQ(target.pixel(31, 0), 0xFFFF0000u);
+  EXPECT_EQ(target.pixel(32, 0), 0xFF0000FFu);
+}
+
+// Part of a wide frame, starting at an odd column, into a target that cuts it.
+TEST(PresentConvert, SixteenBitAreasStartAnywhereAndStopAtTheTarget) {
+  std::vector<std::uint16_t> px(64 * 2);
+  for (std::size_t i = 0; i < px.size(); ++i) px[i] = static_cast<std::uint16_t>(i * 977);
+  Frame f;
+  f.Bits = reinterpret_cast<const std::uint8_t*>(px.data());
+  f.Pitch = 128;
+  f.Width = 64;
+  f.Height = 2;
+  f.BitCount = 16;
+  QImage target(30, 2, QImage::Format_RGB32);
+  target.fill(0xFF010203);
+  ConvertFrame(f, RECT{3, 1, 60, 2}, target, 5, 0);
+  for (int x = 0; x < 30; ++x) {
+    const std::uint32_t want = x < 5 ? 0xFF010203u : 0xFF000000u | pixels::Rgb565ToRgb(px[64 + 3 + (x - 5)]);
+    ASSERT_EQ(target.pixel(x, 0), want) << x;
+    ASSERT_EQ(target.pixel(x, 1), 0xFF010203u) << x;
+  }
 }
 
 class PresentTest : public ::testing::Test {

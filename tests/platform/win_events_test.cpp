@@ -2,11 +2,13 @@
 // controls without a window share, and key events feeding the key table.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
 
 #include <memory>
+#include <new>
 
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
@@ -114,6 +116,30 @@ TEST(WindowEvents, MouseAndKeysReachTheWindowProcedureAndTheKeyTable) {
       EXPECT_EQ((static_cast<DWORD>(m.lParam) >> 16) & 0xFF, 0x1Eu);
     }
   ASSERT_EQ(keys, (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP}));
+  DestroyWindow(h);
+}
+
+TEST(WindowEvents, APressAndItsReleaseInOneStackSlotAreTwoKeys) {
+  // Qt builds consecutive key events in the same place on its stack; sent the way Qt sends them
+  // (not through the test's own delivery), the release must still reach the window once.
+  testsupport::EnsureApplication();
+  auto widget = std::make_unique<QWidget>();
+  HWND h = AttachWindow(widget.get(), &Recording, WS_OVERLAPPEDWINDOW, 0, nullptr);
+  ASSERT_NE(h, nullptr);
+  std::vector<MSG> seen;
+  g_seen = &seen;
+  alignas(QKeyEvent) unsigned char slot[sizeof(QKeyEvent)];
+  for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease, QEvent::KeyPress, QEvent::KeyRelease}) {
+    auto* ev = new (slot) QKeyEvent(type, Qt::Key_B, Qt::NoModifier);
+    QCoreApplication::sendEvent(WindowWidget(h), ev);
+    EXPECT_EQ(GetKeyState('B') < 0, type == QEvent::KeyPress);
+    ev->~QKeyEvent();
+  }
+  g_seen = nullptr;
+  std::vector<UINT> keys;
+  for (const MSG& m : seen)
+    if (m.message == WM_KEYDOWN || m.message == WM_KEYUP) keys.push_back(m.message);
+  EXPECT_EQ(keys, (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP, WM_KEYDOWN, WM_KEYUP}));
   DestroyWindow(h);
 }
 
