@@ -6,6 +6,7 @@
 
 #include "platform/d3d/D3D.h"
 #include "platform/ddraw/DDrawInternal.h"
+#include "platform/win/RefCounted.h"
 
 namespace d3d::detail {
 
@@ -14,23 +15,7 @@ using ddraw::detail::SurfaceObject;
 
 int& LiveCount();
 
-// The count starts at one for the creator; the last Release destroys the object.
-class RefCounted {
- public:
-  RefCounted() { ++LiveCount(); }
-  RefCounted(const RefCounted&) = delete;
-  RefCounted& operator=(const RefCounted&) = delete;
-  virtual ~RefCounted() { --LiveCount(); }
-  DWORD AddRefImpl() { return ++refs_; }
-  DWORD ReleaseImpl() {
-    const DWORD left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- private:
-  DWORD refs_ = 1;
-};
+using RefCounted = win::RefCounted<&LiveCount>;
 
 // The DDBD flag of a bit depth; 0 for a depth that has none.
 DWORD DepthFlag(DWORD bitCount);

@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 
 #include "platform/dinput/DInput.h"
+#include "platform/win/RefCounted.h"
 
 namespace win {
 struct RawKeyEvent;
@@ -18,23 +19,7 @@ namespace detail {
 // Objects of the module alive now.
 int& LiveCount();
 
-// Reference counting as the interfaces want it: the creator holds the first reference.
-class RefCounted {
- public:
-  RefCounted() { ++LiveCount(); }
-  RefCounted(const RefCounted&) = delete;
-  RefCounted& operator=(const RefCounted&) = delete;
-  virtual ~RefCounted() { --LiveCount(); }
-  DWORD AddRefImpl() { return ++refs_; }
-  DWORD ReleaseImpl() {
-    const DWORD left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- private:
-  DWORD refs_ = 1;
-};
+using RefCounted = win::RefCounted<&LiveCount>;
 
 // The device interface an effect belongs to.
 class EffectHost {
