@@ -2,7 +2,9 @@
 // disposal, and the collision pass checked against testing every pair.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -370,3 +372,36 @@ TEST(SpriteCollisionTest, FreedAndNewSpritesAndChangedDepthsAreSeenByTheNextPass
 }
 
 }  // namespace
+
+// Positions truncate towards zero exactly as the extended value does, including values a hair
+// below a whole number that round up to it as doubles, and are held at a billion pixels.
+TEST(SpritePositions, TruncateTowardsZeroExactlyAndHoldAtABillion) {
+  EXPECT_EQ(TruncPos(0.0L), 0);
+  EXPECT_EQ(TruncPos(-0.5L), 0);
+  EXPECT_EQ(TruncPos(-0.9L), 0);
+  EXPECT_EQ(TruncPos(2.5L), 2);
+  EXPECT_EQ(TruncPos(-2.5L), -2);
+  EXPECT_EQ(TruncPos(3.0L), 3);
+  EXPECT_EQ(TruncPos(-3.0L), -3);
+  EXPECT_EQ(TruncPos(std::nextafter(3.0L, 0.0L)), 2);
+  EXPECT_EQ(TruncPos(std::nextafter(-3.0L, 0.0L)), -2);
+  EXPECT_EQ(TruncPos(std::nextafter(3.0L, 4.0L)), 3);
+  EXPECT_EQ(TruncPos(std::nextafter(1.0L, 0.0L)), 0);
+  EXPECT_EQ(TruncPos(std::nextafter(-1.0L, 0.0L)), 0);
+  EXPECT_EQ(TruncPos(std::nextafter(1e9L, 0.0L)), 999'999'999);
+  EXPECT_EQ(TruncPos(999'999'999.75L), 999'999'999);
+  EXPECT_EQ(TruncPos(-999'999'999.75L), -999'999'999);
+  EXPECT_EQ(TruncPos(1e9L), 1'000'000'000);
+  EXPECT_EQ(TruncPos(1e30L), 1'000'000'000);
+  EXPECT_EQ(TruncPos(-1e30L), -1'000'000'000);
+  EXPECT_EQ(TruncPos(std::numeric_limits<long double>::infinity()), 1'000'000'000);
+  EXPECT_EQ(TruncPos(-std::numeric_limits<long double>::infinity()), -1'000'000'000);
+  EXPECT_EQ(TruncPos(std::numeric_limits<long double>::quiet_NaN()), 0);
+  // Against the plain extended truncation over a spread of values.
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<long double> any(-5e8L, 5e8L);
+  for (int i = 0; i < 100000; ++i) {
+    const long double v = i % 2 ? any(rng) : std::nextafter(std::round(any(rng)), 0.0L);
+    ASSERT_EQ(TruncPos(v), static_cast<std::int32_t>(std::trunc(v))) << static_cast<double>(v);
+  }
+}
