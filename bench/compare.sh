@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Our blits, frames and mixer beside SDL2's software blitter and SDL2_mixer, measured in the same
+# programs on the same data. Each benchmark program runs ROUNDS times, the programs taking turns,
+# so a slow spell of a noisy machine falls on both sides; the table gives, per case, the ratio of
+# our time to the peer's (below 1: we are faster) as the median and the range over the rounds.
+#
+#   bench/compare.sh [ROUNDS]        (default 3; results and raw JSON in build/bench/compare/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-3}
+tools/install-deps.sh
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DFLOATBENCH_BENCH=ON \
+  -DFLOATBENCH_TESTS=OFF >/dev/null
+programs=(blit sprite scene dib mixer)
+cmake --build build/bench --target "${programs[@]/#/bench_}"
+out=build/bench/compare
+rm -rf "$out" && mkdir -p "$out"
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+for ((r = 1; r <= rounds; ++r)); do
+  # Turn the order round each time as well.
+  if ((r % 2)); then order=("${programs[@]}"); else order=($(printf '%s\n' "${programs[@]}" | tac)); fi
+  for p in "${order[@]}"; do
+    echo "== round $r/$rounds: bench_$p"
+    build/bench/bench/bench_$p --benchmark_format=json --benchmark_out="$out/$p-$r.json" \
+      --benchmark_out_format=json >/dev/null
+  done
+done
+python3 bench/compare.py "$out" | tee "$out/table.md"
