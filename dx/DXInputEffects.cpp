@@ -542,15 +542,18 @@ void TForceFeedbackEffectItem::CopyTo(TForceFeedbackEffect& Effect) const {
 }
 
 TForceFeedbackEffectComponent::TForceFeedbackEffectComponent(fw::TComponent* AOwner)
-    : TComponent(AOwner), effects_(std::make_unique<fw::TCollection>(TForceFeedbackEffectItem::StaticClass())) {
-  // The name the stored trees carry.
-  SetName("_1");
+    : TComponent(AOwner) {
+  Reset();
 }
 
 TForceFeedbackEffectComponent::~TForceFeedbackEffectComponent() = default;
 
 void TForceFeedbackEffectComponent::Reset() {
   effects_ = std::make_unique<fw::TCollection>(TForceFeedbackEffectItem::StaticClass());
+  // The name the stored trees carry. A stream read into this component may have renamed it or
+  // set its tag, and both would be written with the next tree.
+  SetName("_1");
+  SetTag(0);
 }
 
 }  // namespace dx

@@ -35,8 +35,8 @@ std::string Eff1Item() {
          S("StartDelayTime") + I8(0) + Z;
 }
 std::string Stored(const std::string& rootItem, const std::string& holderName = "_1",
-                   const std::string& cls = "TForceFeedbackEffectComponent") {
-  const std::string body = "TPF0" + S(cls) + S(holderName) + S("Effects") + "\x0E" + rootItem + Z + Z + Z;
+                   const std::string& cls = "TForceFeedbackEffectComponent", const std::string& holderProps = "") {
+  const std::string body = "TPF0" + S(cls) + S(holderName) + holderProps + S("Effects") + "\x0E" + rootItem + Z + Z + Z;
   const auto n = static_cast<std::uint32_t>(body.size());
   std::string head = std::string("\xFF\x0A\x00", 3) + "SPRIXFORCEFEEDBACKEFFECT" + Z + std::string("\x30\x10", 2);
   for (int i = 0; i < 4; ++i) head += static_cast<char>((n >> (8 * i)) & 0xFF);
@@ -89,10 +89,11 @@ TEST_F(Effects, StoredTreesAreWrittenAndReadByteForByte) {
   EXPECT_EQ(e->Time(), 50);
   EXPECT_EQ(Write(back), joystick);
 
-  // Any holder name is accepted on reading.
+  // Any holder name is accepted on reading; the tree is written back under its own.
   TForceFeedbackEffects renamed(nullptr);
   Read(renamed, Stored(RootItem(Eff1Item()), "Holder"));
   EXPECT_EQ(renamed.Count(), 1);
+  EXPECT_EQ(Write(renamed), joystick);
 }
 
 TEST_F(Effects, MalformedStreamsAreRefusedAndLeaveTheTreeAsItWas) {
@@ -114,6 +115,9 @@ TEST_F(Effects, MalformedStreamsAreRefusedAndLeaveTheTreeAsItWas) {
   std::string deep = Eff1Item();
   for (int i = 0; i < 100; ++i) deep = "\x01" + S("Name") + Str("n") + S("Effects") + "\x0E" + deep + Z + Z;
   bad.push_back(Stored(RootItem(deep)));
+  // The holder's own properties set before the damage must not stay behind either.
+  bad.push_back(Stored(RootItem(Eff1Item()), "_1", "TForceFeedbackEffectComponent",
+                      S("Name") + Str("Holder") + S("Tag") + I8(7) + S("Bogus") + I8(1)));
   std::string unknown_type = good;
   unknown_type.replace(unknown_type.find("etPeriodic"), 10, "etSquarish");
   bad.push_back(unknown_type);
