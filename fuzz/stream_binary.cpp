@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/StreamFuzzClasses.h"
+#include "tests/support/StreamClasses.h"
 
-using namespace streamfuzz;
+using namespace streamclasses;
 
 namespace {
 

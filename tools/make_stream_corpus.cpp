@@ -3,13 +3,109 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
-#include "fuzz/StreamFuzzClasses.h"
+#include "tests/support/StreamClasses.h"
 
-using namespace streamfuzz;
+using namespace streamclasses;
 
 namespace {
+
+// Seeds: forms with every kind of value, written by the stream's own writer.
+const char* const kSeedForms[] = {
+    R"(object Form1: TFuzzForm
+  Caption = 'Параметри'
+  object Panel1: TFuzzWidget
+    Width = 300
+    Caption = 'It''s'#13#10'two lines'
+    Font.Height = -13
+    Font.Style = [fsBold, fsUnderline]
+    Font.Color = clRed
+    Items = <
+      item
+        Name = 'first'
+        Value = 5
+        Kind = fkLeft
+        Font.Color = clBtnFace
+        Target = Button1
+        Children = <
+          item
+            Name = 'inner'
+            Kind = fkRight
+          end>
+      end
+      item
+        Kind = fkNone
+      end>
+    object Button1: TFuzzWidget
+      Width = -70000
+      Big = 5000000000
+      Enabled = True
+      Ratio = 1.5
+      Buddy = Panel1
+      OnClick = Button1Click
+      Data = {
+        DEADBEEF00FF}
+      Values = (
+        1
+        -200
+        70000)
+    end
+  end
+end
+)",
+    R"(object Form2: TFuzzForm
+  object Button1: TFuzzWidget
+    Items = <
+      item
+        Name = 'Effects'
+        Children = <
+          item
+            Name = 'eff1'
+            Value = 30
+            Children = <
+              item
+                Name = 'deep'
+              end>
+          end>
+      end>
+  end
+end
+)",
+    R"(object Form3: TFuzzForm
+end
+)",
+};
+
+// A form whose values only the later seeds carry: a full colour table, an extended number far
+// beyond a double's range, a font name and the last style, a handler other than the first.
+std::string ColorTableForm() {
+  std::string text = R"(object Form4: TFuzzForm
+  object Panel1: TFuzzWidget
+    Ratio = 1e4000
+    Font.Style = [fsItalic, fsStrikeOut]
+    Font.Name = 'Arial'
+    OnClick = Other
+    Items.ColorTable = {)";
+  static const char kHex[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < kColorTableSize; ++i) {
+    if (i % 32 == 0) text += "\n      ";
+    const auto b = static_cast<unsigned>((i * 7 + i / 256) & 0xFF);
+    text += kHex[b >> 4];
+    text += kHex[b & 15];
+  }
+  text += R"(}
+    Items = <
+      item
+        Font.Height = 0
+      end>
+  end
+end
+)";
+  return text;
+}
 
 // Every kind of value, for the conversions (no class needs to exist for them).
 const char* kAllValues = R"(object Values: TUnknown [2]
@@ -54,8 +150,10 @@ int main(int argc, char** argv) {
   const auto bin_dir = root / "fuzz" / "corpus" / "stream_binary";
   std::filesystem::create_directories(text_dir);
   std::filesystem::create_directories(bin_dir);
+  std::vector<std::string> seeds(std::begin(kSeedForms), std::end(kSeedForms));
+  seeds.push_back(ColorTableForm());
   int n = 0;
-  for (const char* seed : kSeedForms) {
+  for (const std::string& seed : seeds) {
     auto form = MakeOwned<TFuzzForm>(nullptr);
     ReadRootComponentText(*form, seed);
     const std::string tag = std::to_string(n++);
