@@ -238,7 +238,10 @@ void EnsureEventCounter() {
   EventState& s = Events();
   if (s.counterInstalled || !QCoreApplication::instance()) return;
   s.counterInstalled = true;
-  QCoreApplication::instance()->installEventFilter(new Counter);
+  // The application owns the filter, so that it goes with the application.
+  auto* counter = new Counter;
+  counter->setParent(QCoreApplication::instance());
+  QCoreApplication::instance()->installEventFilter(counter);
   // Without a real display (tests, headless runs) activation is the platform's own business;
   // on a desktop the user switching to another program is followed.
   auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
