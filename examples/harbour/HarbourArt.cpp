@@ -95,16 +95,17 @@ std::uint32_t BuoyPixel(int frame, int x, int y) {
 }
 
 std::uint32_t GullPixel(int frame, int x, int y) {
-  static constexpr int kTip[4] = {1, 4, 8, 4};
-  const int dx = x - 12;
-  // Body.
-  if (std::abs(dx) <= 2 && y >= 5 && y <= 7) return Rgb(230, 230, 225);
-  // Wings: from the body's shoulders to the tips, bent at the middle.
+  static constexpr int kTip[4] = {0, 5, 11, 5};
+  const int dx = x - 16;
   const int ax = std::abs(dx);
-  if (ax >= 2 && ax <= 11) {
+  // Body and head.
+  if (ax <= 3 && y >= 6 && y <= 8) return Rgb(240, 240, 235);
+  if (dx >= 4 && dx <= 5 && y >= 5 && y <= 7) return dx == 5 && y == 7 ? Rgb(240, 170, 40) : Rgb(240, 240, 235);
+  // Wings: from the shoulders up (or down) to the tips, bent at the wrist.
+  if (ax >= 2 && ax <= 15) {
     const int tip = kTip[frame];
-    const int wing = ax <= 6 ? 5 - (ax - 2) * (5 - 3) / 4 : 3 + (ax - 6) * (tip - 3) / 5;
-    if (y == wing) return ax > 9 ? Rgb(70, 70, 75) : Rgb(215, 215, 210);
+    const int wing = ax <= 8 ? 6 - (ax - 2) / 2 : 3 + (ax - 8) * (tip - 3) / 7;
+    if (y == wing || (ax <= 10 && y == wing + 1)) return ax > 11 ? Rgb(60, 60, 70) : Rgb(205, 205, 200);
   }
   return 0;
 }

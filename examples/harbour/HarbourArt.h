@@ -18,7 +18,7 @@ inline constexpr int kTile = 32;
 // Pattern sizes of the sprite strips (four frames each).
 inline constexpr int kBoatW = 40, kBoatH = 28;
 inline constexpr int kBuoyW = 20, kBuoyH = 28;
-inline constexpr int kGullW = 24, kGullH = 12;
+inline constexpr int kGullW = 32, kGullH = 14;
 
 // Adds "sea", "boat", "buoy" and "gull" to the list.
 void AddPictures(dx::TPictureCollection& Items);

@@ -188,7 +188,7 @@ void THarbourForm::BuildScene() {
       const int r = rnd.Next(100);
       // Open water where the boat sets out.
       const bool harbour_mouth = col < 7;
-      SeaTile tile = r < 28 ? tSwell : tWater;
+      SeaTile tile = r < 14 ? tSwell : tWater;
       if (!harbour_mouth && r >= 93) tile = tRock;
       if (!harbour_mouth && r >= 89 && r < 93) tile = tSand;
       Sea->SetTile(col, row, tile);
