@@ -14,6 +14,8 @@ namespace {
 dx::TKeyboard& Keyboard() {
   // One form and component for the whole run: making windows per input would only be slow.
   static dx::TKeyboard* keyboard = [] {
+    // The fuzzer runs without a display.
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     fw::InitApplication();
     auto* form = new fw::TForm(nullptr);
     return fw::MakeComponent<dx::TDXInput>(form)->Keyboard();
