@@ -111,6 +111,10 @@ void ActivateApp(HWND window, bool active);
 void LoseAllSurfaces();
 // Tests: objects of this module still alive (DirectDraw objects, surfaces, palettes, clippers).
 int LiveObjectCount();
+// The same by kind: surfaces, palettes, clippers.
+int LiveSurfaceCount();
+int LivePaletteCount();
+int LiveClipperCount();
 
 // Makes "DDraw.dll" with DirectDrawCreate, DirectDrawCreateEx and DirectDrawEnumerateA
 // loadable. Runs at start-up; calling it again does nothing.

@@ -16,8 +16,17 @@ class SurfaceObject;
 class PaletteObject;
 class ClipperObject;
 
-// How many objects of this module are alive.
+// How many objects of this module are alive, in all and by kind.
 int& LiveCount();
+enum class ObjectKind { Surface, Palette, Clipper, Count };
+int& LiveCount(ObjectKind kind);
+template <ObjectKind K>
+struct KindCount {
+  KindCount() { ++LiveCount(K); }
+  KindCount(const KindCount&) = delete;
+  KindCount& operator=(const KindCount&) = delete;
+  ~KindCount() { --LiveCount(K); }
+};
 
 // Reference counting shared by the objects of this module. The count starts at one for the
 // creator; the last Release destroys the object (the usual rule of these interfaces, and the only
@@ -145,6 +154,7 @@ class ClipperObject final : public RefCounted, public IDirectDrawClipper {
   HWND window_ = nullptr;
   std::vector<RECT> list_;
   bool hasList_ = false;
+  KindCount<ObjectKind::Clipper> counted_;
 };
 
 class PaletteObject final : public RefCounted, public IDirectDrawPalette {
@@ -167,6 +177,7 @@ class PaletteObject final : public RefCounted, public IDirectDrawPalette {
   DWORD caps_;
   DWORD count_;
   PALETTEENTRY entries_[256] = {};
+  KindCount<ObjectKind::Palette> counted_;
 };
 
 class SurfaceObject final : public RefCounted,
@@ -321,6 +332,7 @@ class SurfaceObject final : public RefCounted,
   std::unique_ptr<blit::KeySpans> spans_;
   int keyedBlits_ = 0;  // keyed blits from this surface since its contents last changed
   std::uint64_t keyedVersion_ = 0;  // the contents keyedBlits_ counts for
+  KindCount<ObjectKind::Surface> counted_;
   friend class DirectDrawObject;
 };
 

@@ -22,6 +22,11 @@ int& LiveCount() {
   return count;
 }
 
+int& LiveCount(ObjectKind kind) {
+  static int counts[static_cast<int>(ObjectKind::Count)] = {};
+  return counts[static_cast<int>(kind)];
+}
+
 namespace {
 
 // Largest side of a surface, and the most memory one surface may take.
@@ -922,6 +927,9 @@ void LoseAllSurfaces() {
 }
 
 int LiveObjectCount() { return detail::LiveCount(); }
+int LiveSurfaceCount() { return detail::LiveCount(detail::ObjectKind::Surface); }
+int LivePaletteCount() { return detail::LiveCount(detail::ObjectKind::Palette); }
+int LiveClipperCount() { return detail::LiveCount(detail::ObjectKind::Clipper); }
 
 namespace {
 

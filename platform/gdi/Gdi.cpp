@@ -747,4 +747,18 @@ int LiveObjectCount() {
   return n;
 }
 
+int LiveObjectCount(DWORD objectType) {
+  Stocks();
+  const Kind kind = objectType == OBJ_BITMAP ? Kind::Bitmap
+                    : objectType == OBJ_DC || objectType == OBJ_MEMDC ? Kind::DC
+                    : objectType == OBJ_PAL ? Kind::Palette
+                    : objectType == OBJ_BRUSH ? Kind::Brush
+                    : objectType == OBJ_PEN ? Kind::Pen
+                                            : Kind(-1);
+  int n = 0;
+  for (Object* o : Live())
+    if (!o->stock && o->kind == kind) ++n;
+  return n;
+}
+
 }  // namespace gdi

@@ -255,5 +255,8 @@ DWORD GetPixelValue(HDC hdc, int x, int y);
 // Live GDI objects (bitmaps, DCs, palettes, brushes, pens; stock objects excluded), for leak
 // checks in tests.
 int LiveObjectCount();
+// The same for one kind of object (OBJ_BITMAP, OBJ_PAL, OBJ_BRUSH, OBJ_PEN; OBJ_DC counts memory
+// DCs too).
+int LiveObjectCount(DWORD objectType);
 
 }  // namespace gdi

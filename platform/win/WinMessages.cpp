@@ -217,4 +217,6 @@ int AdvanceTimers(DWORD milliseconds) {
 
 bool TimerExists(HWND hwnd, UINT_PTR id) { return T().all.count({hwnd, id}) != 0; }
 
+int LiveTimerCount() { return static_cast<int>(T().all.size()); }
+
 }  // namespace win

@@ -381,6 +381,8 @@ BOOL DestroyWindow(HWND h) {
 
 BOOL IsWindow(HWND h) { return Find(h) ? TRUE : FALSE; }
 
+int LiveWindowCount() { return static_cast<int>(S().windows.size()); }
+
 LRESULT DefWindowProcA(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
   NoteDefaultReached(h, msg);
   Window* w = Find(h);

@@ -62,6 +62,9 @@ BOOL WaitMessage();
 bool ProcessPendingEvents();
 // Number of Qt events and posted messages delivered so far (test aid for "the queue was empty").
 std::uint64_t DeliveredEventCount();
+// Window handles and window timers alive (leak checks).
+int LiveWindowCount();
+int LiveTimerCount();
 
 LONG_PTR GetWindowLongPtrA(HWND hwnd, INT index);
 // GWLP_WNDPROC replaces the procedure and returns the previous one; GWL_STYLE and GWL_EXSTYLE
