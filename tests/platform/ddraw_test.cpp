@@ -633,3 +633,35 @@ TEST_F(DDrawTest, FullScreenFlipsKeepToTheRetraceUnlessToldNotTo) {
 }
 
 }  // namespace
+
+namespace {
+
+// The counters by kind that leak checks read: each kind counts only its own objects, and an
+// object counts until its last reference goes (surfaces of a chain go with their front).
+TEST_F(DDrawTest, LiveCountsByKindFollowCreationAndTheLastRelease) {
+  const int surfaces = LiveSurfaceCount(), palettes = LivePaletteCount(), clippers = LiveClipperCount();
+  IDirectDraw* dd = Open1();
+  EXPECT_EQ(LiveSurfaceCount(), surfaces);
+  IDirectDrawSurface* s = nullptr;
+  DDSURFACEDESC d = OffscreenDesc(8, 8);
+  ASSERT_EQ(dd->CreateSurface(&d, &s, nullptr), DD_OK);
+  IDirectDrawClipper* clipper = nullptr;
+  ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+  PALETTEENTRY entries[256] = {};
+  IDirectDrawPalette* pal = nullptr;
+  ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries, &pal, nullptr), DD_OK);
+  EXPECT_EQ(LiveSurfaceCount(), surfaces + 1);
+  EXPECT_EQ(LiveClipperCount(), clippers + 1);
+  EXPECT_EQ(LivePaletteCount(), palettes + 1);
+  // Held by the surface, the clipper outlives its creator's reference.
+  ASSERT_EQ(s->SetClipper(clipper), DD_OK);
+  clipper->Release();
+  EXPECT_EQ(LiveClipperCount(), clippers + 1);
+  s->Release();
+  EXPECT_EQ(LiveSurfaceCount(), surfaces);
+  EXPECT_EQ(LiveClipperCount(), clippers);
+  pal->Release();
+  EXPECT_EQ(LivePaletteCount(), palettes);
+}
+
+}  // namespace

@@ -344,6 +344,34 @@ TEST(GdiObjects, DibSectionsBitmapsAndSelection) {
   DeleteDC(mem);
 }
 
+TEST(GdiObjects, LiveCountsByKindCountOnlyTheirKind) {
+  const int dcs = LiveObjectCount(OBJ_DC), bitmaps = LiveObjectCount(OBJ_BITMAP),
+            palettes = LiveObjectCount(OBJ_PAL), all = LiveObjectCount();
+  HDC dc = CreateCompatibleDC(nullptr);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(LiveObjectCount(OBJ_DC), dcs + 1);
+  EXPECT_EQ(LiveObjectCount(OBJ_MEMDC), dcs + 1);
+  EXPECT_EQ(LiveObjectCount(OBJ_BITMAP), bitmaps);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, 4, 4);
+  ASSERT_NE(bmp, nullptr);
+  EXPECT_EQ(LiveObjectCount(OBJ_BITMAP), bitmaps + 1);
+  std::vector<std::uint8_t> buf(sizeof(LOGPALETTE) + sizeof(PALETTEENTRY));
+  auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
+  lp->palVersion = 0x300;
+  lp->palNumEntries = 2;
+  HPALETTE pal = CreatePalette(lp);
+  ASSERT_NE(pal, nullptr);
+  EXPECT_EQ(LiveObjectCount(OBJ_PAL), palettes + 1);
+  EXPECT_EQ(LiveObjectCount(), all + 3);
+  EXPECT_EQ(LiveObjectCount(0), 0);  // no such kind
+  DeleteObject(pal);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  EXPECT_EQ(LiveObjectCount(OBJ_DC), dcs);
+  EXPECT_EQ(LiveObjectCount(OBJ_BITMAP), bitmaps);
+  EXPECT_EQ(LiveObjectCount(OBJ_PAL), palettes);
+}
+
 TEST(GdiPalettes, LogicalAndSystemPalettes) {
   std::vector<std::uint8_t> buf(sizeof(LOGPALETTE) + 3 * sizeof(PALETTEENTRY));
   auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());

@@ -144,3 +144,30 @@ TEST(WindowEvents, APressAndItsReleaseInOneStackSlotAreTwoKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// The counters leak checks read: a window counts from creation until it is destroyed, its
+// children with it, and a timer until it is killed or its window goes.
+TEST(WindowCounts, WindowsAndTimersCountUntilTheyGo) {
+  testsupport::EnsureApplication();
+  const int windows = LiveWindowCount(), timers = LiveTimerCount();
+  auto top = std::make_unique<QWidget>();
+  HWND h = AttachWindow(top.get(), &Recording, WS_OVERLAPPEDWINDOW, 0, nullptr);
+  ASSERT_NE(h, nullptr);
+  auto* child = new QWidget;  // owned by its parent widget once attached
+  HWND c = AttachWindow(child, &Recording, WS_CHILD, 0, h);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(LiveWindowCount(), windows + 2);
+  ASSERT_NE(SetTimer(h, 1, 100, nullptr), 0u);
+  ASSERT_NE(SetTimer(h, 2, 100, nullptr), 0u);
+  ASSERT_NE(SetTimer(h, 2, 50, nullptr), 0u);  // the same timer again
+  EXPECT_EQ(LiveTimerCount(), timers + 2);
+  KillTimer(h, 1);
+  EXPECT_EQ(LiveTimerCount(), timers + 1);
+  DestroyWindow(h);
+  EXPECT_EQ(LiveWindowCount(), windows);
+  EXPECT_EQ(LiveTimerCount(), timers);
+}
+
+}  // namespace
