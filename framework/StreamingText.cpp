@@ -280,7 +280,9 @@ class TextParser {
       ExpectSymbol(']', "']'");
       flags |= ffChildPos;
     }
-    if (flags) {
+    // A class name of 240 characters or more begins with a length byte that reads as a prefix,
+    // so it is given an empty prefix of its own.
+    if (flags || cls.size() >= 0xF0) {
       w_.WriteByte(static_cast<std::uint8_t>(0xF0 | flags));
       if (flags & ffChildPos) w_.WriteInteger(child_pos);
     }

@@ -304,6 +304,9 @@ void TWriter::WriteComponent(TComponent& Instance) {
   prefix_.clear();
   try {
     Instance.IncludeState(csWriting);
+    // The length byte of a class name of 240 characters or more would read as a prefix: such
+    // a name goes behind an empty prefix.
+    if (Instance.ClassName().size() >= 0xF0) WriteByte(0xF0);
     WriteStr(Instance.ClassName());
     WriteStr(Instance.Name());
     WriteProperties(Instance);

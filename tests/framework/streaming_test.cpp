@@ -591,6 +591,29 @@ TEST(StreamingText, LongStringsAreSplitAndJoined) {
   EXPECT_EQ(hw->Caption, "aDbc");
 }
 
+// A class name's length byte of 0xF0 or more is the prefix byte's pattern: such names are stored
+// behind an empty prefix, and come back as they were.
+TEST(StreamingText, ClassNamesOf240CharactersOrMoreSurviveTheBinaryForm) {
+  for (std::size_t length : {239u, 240u, 241u, 255u}) {
+    const std::string cls = "T" + std::string(length - 1, 'Q');
+    const std::string text = "object Form1: " + cls + "\n  object W: TFuzzWidget\n  end\nend\n";
+    const std::string binary = ObjectTextToBinary(text);
+    ASSERT_GE(binary.size(), 6u);
+    if (length < 240) {
+      EXPECT_EQ(static_cast<std::uint8_t>(binary[4]), length) << length;
+    } else {
+      EXPECT_EQ(static_cast<std::uint8_t>(binary[4]), 0xF0) << length;
+      EXPECT_EQ(static_cast<std::uint8_t>(binary[5]), length) << length;
+    }
+    const std::string back = ObjectBinaryToText(binary);
+    EXPECT_NE(back.find(cls + "\n"), std::string::npos) << length;
+    EXPECT_NE(back.find("object W: TFuzzWidget"), std::string::npos) << length;
+    EXPECT_EQ(ObjectTextToBinary(back), binary) << length;
+  }
+  const std::string too_long = "object Form1: T" + std::string(255, 'Q') + "\nend\n";
+  EXPECT_THROW(ObjectTextToBinary(too_long), EParserError);
+}
+
 TEST(StreamingWriter, LeavesOutDefaultsEmptyValuesAndTheName) {
   auto form = MakeOwned<TFuzzForm>(nullptr);
   form->SetName("Form1");
