@@ -184,18 +184,8 @@ void Tform4::FormKeyDown(fw::TObject*, std::uint16_t& Key, fw::TShiftState Shift
 void Tform4::Notification(fw::TComponent* AComponent, fw::TOperation Operation) {
   dx::TDXForm::Notification(AComponent, Operation);
   if (Operation != fw::opRemove) return;
-  auto forget = [AComponent](auto*& Field) {
-    if (static_cast<fw::TComponent*>(Field) == AComponent) Field = nullptr;
-  };
-  forget(DXDraw);
-  forget(DXTimer);
-  forget(DXSpriteEngine);
-  forget(DXInput);
-  forget(ImageList);
-  forget(DXWaveList);
-  forget(DXSound);
-  forget(Button3);
-  forget(TrackBar1);
+  fw::ForgetRemoved(AComponent, DXDraw, DXTimer, DXSpriteEngine, DXInput, ImageList, DXWaveList, DXSound, Button3,
+                    TrackBar1);
 }
 
 FW_REGISTER(TMonoSprite, nullptr)

@@ -338,4 +338,11 @@ class TFiler : public TObject {
 
 bool IsValidIdent(const std::string& Ident);
 
+// For Notification with opRemove: clears each of the given fields that points at the component
+// going away, so that a form never keeps a pointer to a freed component.
+template <typename... Components>
+void ForgetRemoved(const TComponent* AComponent, Components*&... Fields) {
+  ((static_cast<const TComponent*>(Fields) == AComponent ? void(Fields = nullptr) : void()), ...);
+}
+
 }  // namespace fw

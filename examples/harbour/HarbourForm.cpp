@@ -414,16 +414,7 @@ void THarbourForm::Notification(fw::TComponent* AComponent, fw::TOperation Opera
   dx::TDXForm::Notification(AComponent, Operation);
   if (Operation != fw::opRemove) return;
   // The display goes after the timer and still reports its finalization here.
-  auto forget = [AComponent](auto*& Field) {
-    if (static_cast<fw::TComponent*>(Field) == AComponent) Field = nullptr;
-  };
-  forget(DXDraw);
-  forget(DXTimer);
-  forget(DXSpriteEngine);
-  forget(ImageList);
-  forget(DXInput);
-  forget(DXSound);
-  forget(DXWaveList);
+  fw::ForgetRemoved(AComponent, DXDraw, DXTimer, DXSpriteEngine, ImageList, DXInput, DXSound, DXWaveList);
 }
 
 FW_REGISTER(TSeaSprite, nullptr)

@@ -100,6 +100,21 @@ TEST(Component, SiblingLinkIsDroppedWhenTheOwnerDestroysTheTarget) {
   EXPECT_EQ(owner->ComponentCount(), 1);
 }
 
+TEST(Component, ForgetRemovedClearsOnlyTheFieldsPointingAtTheRemovedComponent) {
+  auto owner = MakeOwned<TComponent>(nullptr);
+  auto* a = new TLogged(owner.get(), "a", nullptr);
+  auto* b = new TLogged(owner.get(), "b", nullptr);
+  TLogged* first = a;
+  TLogged* second = b;
+  TComponent* again = a;
+  TLogged* none = nullptr;
+  ForgetRemoved(a, first, second, again, none);
+  EXPECT_EQ(first, nullptr);
+  EXPECT_EQ(again, nullptr);
+  EXPECT_EQ(second, b);
+  EXPECT_EQ(none, nullptr);
+}
+
 TEST(Component, FreeNotificationWorksBothWaysAcrossOwners) {
   std::vector<std::string> log;
   auto left = MakeOwned<TLogged>(nullptr, "left", &log);
