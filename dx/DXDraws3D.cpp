@@ -96,28 +96,10 @@ std::vector<DriverEntry> EnumerateDrivers() {
   return list;
 }
 
-}  // namespace
+// A negative depth has no flag either.
+DWORD DepthToFlag(int BitCount) { return BitCount > 0 ? ddraw::DepthToFlag(static_cast<DWORD>(BitCount)) : 0; }
 
-win::DWORD DepthToFlag(int BitCount) {
-  switch (BitCount) {
-    case 1:
-      return DDBD_1;
-    case 2:
-      return DDBD_2;
-    case 4:
-      return DDBD_4;
-    case 8:
-      return DDBD_8;
-    case 16:
-      return DDBD_16;
-    case 24:
-      return DDBD_24;
-    case 32:
-      return DDBD_32;
-    default:
-      return 0;
-  }
-}
+}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Driver selection

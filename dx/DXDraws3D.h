@@ -44,7 +44,4 @@ inline constexpr int kSelectZBuffer = 0x10;
 // kSelectAnyBitCount moved to 16, 24 or 32 when the device does not render the requested depth).
 void SelectDriver(int Flags, TCustomDXDraw* DXDraw);
 
-// The DDBD flag of a bit depth; 0 for a depth that has none.
-win::DWORD DepthToFlag(int BitCount);
-
 }  // namespace dx

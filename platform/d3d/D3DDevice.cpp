@@ -25,27 +25,6 @@ int& LiveCount() {
   return count;
 }
 
-DWORD DepthFlag(DWORD bitCount) {
-  switch (bitCount) {
-    case 1:
-      return DDBD_1;
-    case 2:
-      return DDBD_2;
-    case 4:
-      return DDBD_4;
-    case 8:
-      return DDBD_8;
-    case 16:
-      return DDBD_16;
-    case 24:
-      return DDBD_24;
-    case 32:
-      return DDBD_32;
-    default:
-      return 0;
-  }
-}
-
 namespace {
 
 constexpr DWORD kSoftwareCaps = D3DDEVCAPS_FLOATTLVERTEX | D3DDEVCAPS_EXECUTESYSTEMMEMORY |
@@ -191,7 +170,7 @@ HRESULT Direct3DObject::CreateDeviceImpl(REFCLSID device, SurfaceObject* surface
   const DDSURFACEDESC2& d = surface->Desc();
   if (!(d.ddsCaps.dwCaps & DDSCAPS_3DDEVICE) || (d.ddsCaps.dwCaps & DDSCAPS_ZBUFFER)) return DDERR_INVALIDCAPS;
   if (surface->Lost()) return DDERR_SURFACELOST;
-  if (!(config->RenderDepths & DepthFlag(d.ddpfPixelFormat.dwRGBBitCount))) return DDERR_INVALIDPIXELFORMAT;
+  if (!(config->RenderDepths & ddraw::DepthToFlag(d.ddpfPixelFormat.dwRGBBitCount))) return DDERR_INVALIDPIXELFORMAT;
   if (config->Hardware && !surface->InVideoMemory()) return DDERR_INVALIDCAPS;
   if (config->CreateResult != D3D_OK) return config->CreateResult;
   *out = new DeviceObject(*this, *config, *surface, version7);

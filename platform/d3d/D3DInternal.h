@@ -17,9 +17,6 @@ int& LiveCount();
 
 using RefCounted = win::RefCounted<&LiveCount>;
 
-// The DDBD flag of a bit depth; 0 for a depth that has none.
-DWORD DepthFlag(DWORD bitCount);
-
 class DeviceObject;
 
 // Direct3D as part of a DirectDraw object: reached by QueryInterface on it, counted with it, and

@@ -287,6 +287,20 @@ inline constexpr DWORD DDBD_16 = 0x400;
 inline constexpr DWORD DDBD_24 = 0x200;
 inline constexpr DWORD DDBD_32 = 0x100;
 
+// The DDBD flag of a bit depth; 0 for a depth that has none.
+constexpr DWORD DepthToFlag(DWORD bitCount) {
+  switch (bitCount) {
+    case 1: return DDBD_1;
+    case 2: return DDBD_2;
+    case 4: return DDBD_4;
+    case 8: return DDBD_8;
+    case 16: return DDBD_16;
+    case 24: return DDBD_24;
+    case 32: return DDBD_32;
+    default: return 0;
+  }
+}
+
 inline constexpr DWORD DDSGR_CALIBRATE = 0x1;
 
 // Special driver identifiers for DirectDrawCreate: not addresses.
