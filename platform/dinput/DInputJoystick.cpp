@@ -100,17 +100,8 @@ class SdlJoystick final : public Joystick {
 
  private:
   static DWORD HatAngle(Uint8 h) {
-    switch (h) {
-      case SDL_HAT_UP: return 0;
-      case SDL_HAT_RIGHTUP: return 4500;
-      case SDL_HAT_RIGHT: return 9000;
-      case SDL_HAT_RIGHTDOWN: return 13500;
-      case SDL_HAT_DOWN: return 18000;
-      case SDL_HAT_LEFTDOWN: return 22500;
-      case SDL_HAT_LEFT: return 27000;
-      case SDL_HAT_LEFTUP: return 31500;
-      default: return INFINITE;
-    }
+    const int angle = joy::HatAngle(h);
+    return angle < 0 ? INFINITE : static_cast<DWORD>(angle);
   }
 
   SDL_Joystick* j_;

@@ -12,5 +12,7 @@ bool Start();
 int Count();
 // The joystick at SDL's index, opened once and kept open; null when it cannot be opened.
 SDL_Joystick* Open(int index);
+// A hat's direction in hundredths of a degree clockwise from forward; -1 when it is centred.
+int HatAngle(Uint8 hat);
 
 }  // namespace joy
