@@ -27,6 +27,7 @@ class Scene : public ::testing::Test {
     fw::InitApplication();
     fw::Application->Initialize();
     fw::Application->SetTitle("FloatBench");
+    RegisterForms();
     ddraw::ResetAdapters();
     ResetModelState();
     // Flips keep to the retrace; on a virtual clock that costs no real time.
