@@ -11,7 +11,6 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "forms/Embedded.h"
 #include "framework/ClassBuilder.h"
 #include "framework/Menus.h"
 #include "framework/Streaming.h"
@@ -178,7 +177,7 @@ void TCustomForm::LoadFromDescription(std::string_view Text) {
 }
 
 void TCustomForm::LoadFromEmbeddedForm(std::string_view UnitName) {
-  std::string_view text = forms::FindEmbeddedForm(UnitName);
+  std::string_view text = FindFormDescription(UnitName);
   if (text.empty()) throw EResNotFound(Format("Resource %s not found", std::string(UnitName)));
   LoadFromDescription(text);
 }
