@@ -12,8 +12,27 @@
 # link libraries: a new platform module is installed the day `dx` (or a module below it) links it,
 # without an edit here. Qt, SDL2 and libjpeg stay private to the modules that use them; the
 # package finds them for the linker through find_dependency.
+
+# On a multiarch system (Debian and its kin) libraries belong in lib/<arch> below every prefix:
+# the package needs them there, and pkg-config and find_package look there under /usr/local as
+# well. GNUInstallDirs picks that folder only for the prefix /usr (and keeps `lib` in the cache
+# once it has picked it, hence the option rather than a default).
+if(CMAKE_LIBRARY_ARCHITECTURE AND EXISTS /etc/debian_version)
+  option(FLOATBENCH_MULTIARCH_LIBDIR "Install libraries to lib/${CMAKE_LIBRARY_ARCHITECTURE}" ON)
+  if(FLOATBENCH_MULTIARCH_LIBDIR AND (NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR} OR CMAKE_INSTALL_LIBDIR STREQUAL "lib"))
+    set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE}
+        CACHE PATH "Object code libraries (LIBDIR)" FORCE)
+  endif()
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+
+# A package's documentation folder: its copyright file and the changelog (data/ makes the
+# compressed one).
+function(floatbench_install_package_docs package component)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/copyright ${PROJECT_BINARY_DIR}/data/gz/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
+endfunction()
 
 set(FLOATBENCH_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/floatbench)
 set(FLOATBENCH_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/FloatBench)
@@ -98,6 +117,11 @@ foreach(lib IN LISTS FLOATBENCH_INSTALLED_LIBRARIES)
     foreach(src IN LISTS srcs)
       if(src MATCHES "\\.h$" AND NOT src MATCHES "Internal\\.h$")
         cmake_path(ABSOLUTE_PATH src BASE_DIRECTORY ${src_dir})
+        # A header that includes Qt, SDL or libjpeg is the module's inside, whatever its name.
+        file(STRINGS ${src} private_includes REGEX "^#include *[<\"](Q[A-Za-z]+|SDL|jpeglib)")
+        if(private_includes)
+          continue()
+        endif()
         cmake_path(RELATIVE_PATH src BASE_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE rel)
         cmake_path(GET rel PARENT_PATH rel_dir)
         install(FILES ${src} DESTINATION ${FLOATBENCH_INCLUDEDIR}/${rel_dir} COMPONENT dev)
