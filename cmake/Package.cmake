@@ -4,13 +4,15 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME floatbench)
 set(CPACK_PACKAGE_VENDOR "FloatBench")
-set(CPACK_PACKAGE_CONTACT "FloatBench developers <floatbench@localhost>")
+set(CPACK_PACKAGE_CONTACT "FloatBench developers <maintainers@floatbench.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "model of a body floating or sinking in a liquid")
+# dpkg shows the description as it stands: lines within 72 columns, for 80-column terminals.
 set(CPACK_PACKAGE_DESCRIPTION
-    "FloatBench is a teaching model of buoyancy: it works out whether a body of a given size\n\
-and density floats, sinks or stays where it is in a chosen liquid, how far a floating\n\
-body stands out above the surface and where it comes to rest, and animates it in an\n\
-ordinary window and as a full-screen sprite scene. The user interface is Ukrainian.")
+    "FloatBench is a teaching model of buoyancy: it works out whether a body\n\
+of a given size and density floats, sinks or stays where it is in a\n\
+chosen liquid, how far a floating body stands out above the surface and\n\
+where it comes to rest, and animates it in an ordinary window and as a\n\
+full-screen sprite scene. The user interface is Ukrainian.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

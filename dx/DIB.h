@@ -9,7 +9,7 @@
 
 #include "framework/Classes.h"
 #include "framework/Graphics.h"
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace dx {
 

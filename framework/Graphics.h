@@ -11,7 +11,7 @@
 #include "framework/Classes.h"
 #include "framework/Colors.h"
 #include "framework/Types.h"
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace fw {
 

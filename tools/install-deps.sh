@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
-  desktop-file-utils appstream dpkg-dev python3
+  desktop-file-utils appstream dpkg-dev lintian man-db python3
 )
 missing=()
 for p in "${packages[@]}"; do

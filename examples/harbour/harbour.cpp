@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
   fw::InitApplication();
   fw::Application->Initialize();
   fw::Application->SetTitle("Harbour");
+  harbour::RegisterForms();
   harbour::THarbourForm* form = nullptr;
   fw::Application->CreateForm(form);
   form->Autopilot = autopilot || headless;

@@ -6,7 +6,7 @@
 
 #include "platform/d3d/D3D.h"
 #include "platform/ddraw/DDrawInternal.h"
-#include "platform/win/RefCounted.h"
+#include "platform/base/RefCounted.h"
 
 namespace d3d::detail {
 

@@ -126,6 +126,12 @@ LONG PitchFor(DWORD width, DWORD bitCount);
 std::shared_ptr<Buffer> AllocateBuffer(const std::shared_ptr<AdapterState>& adapter, DWORD width, DWORD height,
                                        DWORD bitCount, bool video, HRESULT& hr);
 
+// The adapters the module offers, the primary driver first.
+std::vector<std::shared_ptr<AdapterState>>& AdapterList();
+// The desktop buffer is made when first needed, so a reconfigured adapter costs nothing until
+// something draws on it.
+void EnsureScreen(AdapterState& adapter);
+
 // Switches the adapter's mode (a new desktop buffer) and makes its surfaces lost.
 void ChangeMode(AdapterState& adapter, const DisplayMode& mode);
 void LoseSurfaces(AdapterState& adapter);

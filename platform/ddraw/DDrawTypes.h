@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace ddraw {
 

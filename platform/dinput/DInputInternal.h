@@ -6,7 +6,7 @@
 #include <SDL2/SDL.h>
 
 #include "platform/dinput/DInput.h"
-#include "platform/win/RefCounted.h"
+#include "platform/base/RefCounted.h"
 
 namespace win {
 struct RawKeyEvent;

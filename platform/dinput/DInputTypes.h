@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/ddraw/DDrawTypes.h"  // IUnknown, shared by the DirectX modules
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace dinput {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace pixels {
 

@@ -2,7 +2,7 @@
 // Reference counting as the platform's interfaces want it, for the modules whose objects need no
 // more than that: the creator holds the first reference and the last Release destroys the object.
 // Each module counts its live objects in its own counter, so tests can see what a module leaks.
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace win {
 
