@@ -31,7 +31,7 @@ full-screen sprite scene. The user interface is Ukrainian.")
 # CMake package and pkg-config file look for their development files.
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libfloatbench-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qt6-base-dev, libsdl2-dev, libjpeg-dev, pkg-config")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "qt6-base-dev, libsdl2-dev, libasound2-dev, libjpeg-dev, pkg-config")
 set(CPACK_COMPONENT_DEV_DESCRIPTION
     "FloatBench's 2D component layer, for programs of one's own\n\
 The component layer under FloatBench, a teaching model of buoyancy:\n\
