@@ -117,7 +117,8 @@ int LivePaletteCount();
 int LiveClipperCount();
 
 // Makes "DDraw.dll" with DirectDrawCreate, DirectDrawCreateEx and DirectDrawEnumerateA
-// loadable. Runs at start-up; calling it again does nothing.
+// loadable. Called once at start-up by builtins::InstallLibraries;
+// calling it again does nothing.
 void RegisterModule();
 
 HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** directDraw, IUnknown* outer);

@@ -44,8 +44,8 @@ int LiveObjectCount();
 // Tests: objects released but still held until the mixer has let go of them.
 int RetiredObjectCount();
 
-// Makes "DSound.dll" with DirectSoundCreate loadable. Runs at start-up; calling it again does
-// nothing.
+// Makes "DSound.dll" with DirectSoundCreate loadable. Called once at start-up by
+// builtins::InstallLibraries; calling it again does nothing.
 void RegisterModule();
 
 HRESULT DirectSoundCreate(const GUID* driver, IDirectSound** directSound, IUnknown* outer);

@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "platform/clipboard/Clipboard.h"
 #include "platform/gdi/GdiInternal.h"
 #include "platform/kernel/GlobalMemory.h"
-#include "platform/win/Clipboard.h"
 
 using namespace gdi;
 
