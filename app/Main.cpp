@@ -7,6 +7,7 @@
 #include "app/MainArith.h"
 #include "app/Unit3.h"
 #include "app/Unit4.h"
+#include "forms/Embedded.h"
 #include "framework/ClassBuilder.h"
 
 namespace app {
@@ -61,6 +62,10 @@ void ResetModelState() {
   RestTop = MoveDir = TargetY = StartX = StartY = 0;
   BodyWidth = BodyHeight = BodyDensity = LiquidDensity = 0;
   ScreenWidth = ScreenHeight = ZBase = 0;
+}
+
+void RegisterForms() {
+  for (const char* unit : {"Main", "Unit3", "Unit4"}) fw::RegisterFormDescription(unit, forms::FindEmbeddedForm(unit));
 }
 
 TForm1::TForm1(fw::TComponent* AOwner) : fw::TForm(AOwner) { LoadFromEmbeddedForm("Main"); }

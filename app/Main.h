@@ -31,6 +31,10 @@ inline std::int32_t ZBase = 0;
 // Puts every shared integer back to zero (a fresh start, for tests and tools).
 void ResetModelState();
 
+// Gives the framework the stored descriptions of the model's three forms (kept in forms/);
+// the program does this before it creates them.
+void RegisterForms();
+
 class TForm1 : public fw::TForm {
   FW_CLASS(TForm1, fw::TForm)
  public:

@@ -9,6 +9,7 @@ int main() {
   fw::InitApplication();
   fw::Application->Initialize();
   fw::Application->SetTitle("FloatBench");
+  app::RegisterForms();
   fw::Application->CreateForm(app::Form1);
   fw::Application->CreateForm(app::Form3);
   fw::Application->CreateForm(app::form4);

@@ -43,6 +43,7 @@ struct Model {
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
     fw::InitApplication();
     fw::Application->Initialize();
+    app::RegisterForms();
     ddraw::ResetAdapters();
     app::ResetModelState();
     // Flips keep to the retrace; on a virtual clock that wait costs nothing, so the frame itself

@@ -117,7 +117,8 @@ class TCustomForm : public TScrollingWinControl {
   // exist raises an error naming it. Call it from the form class's own constructor (so the
   // form's overrides are in force while its window is made), then OnCreate runs.
   void LoadFromDescription(std::string_view Text);
-  // The embedded description of unit `UnitName` (the forms/ folder); raises when there is none.
+  // The description the program registered for unit `UnitName` (RegisterFormDescription);
+  // raises EResNotFound when there is none.
   void LoadFromEmbeddedForm(std::string_view UnitName);
 
   void Show();
@@ -199,6 +200,9 @@ class TCustomForm : public TScrollingWinControl {
   void LayoutClient();
   void Destroying() override;
   win::RECT Margins() const;
+  bool IsTopLevel() const override { return true; }
+  bool PreviewsKeys() const override { return key_preview_; }
+  void ControlFocused(TWinControl* Control) override { SetActiveControl(Control); }
 
  private:
   friend class TMainMenu;
@@ -224,6 +228,10 @@ class TCustomForm : public TScrollingWinControl {
   int pending_client_height_ = -1;
   bool syncing_scroll_ = false;
 };
+
+// The form a control lies on (the outermost of its parents, if that is a form; the control
+// itself when it is a form without a parent), or null.
+TCustomForm* GetParentForm(const TControl* Control);
 
 class TForm : public TCustomForm {
   FW_CLASS(TForm, TCustomForm)
@@ -346,6 +354,13 @@ class TScreen : public TComponent {
   std::vector<TCustomForm*> forms_;
   TCursor cursor_ = crDefault;
 };
+
+// The form descriptions a program carries with it, found by the name of the unit whose form
+// they describe. The framework carries none: each program registers its own before it creates
+// its forms. Registering a name again replaces its description; the text is copied.
+void RegisterFormDescription(std::string_view UnitName, std::string_view Text);
+// The registered description of `UnitName`; empty when there is none.
+std::string_view FindFormDescription(std::string_view UnitName);
 
 // The program's application object and screen, made by InitApplication (or on first use of
 // GetApplication). They live until FreeApplication.

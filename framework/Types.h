@@ -1,7 +1,7 @@
 #pragma once
 // Rectangles and points as the framework uses them: (Left, Top, Right, Bottom), right and
 // bottom exclusive.
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace fw {
 

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir, ec);
   try {
     fw::InitApplication();
+    app::RegisterForms();
     fw::Application->CreateForm(app::Form1);
     fw::Application->CreateForm(app::Form3);
     app::Form1->SetWindowState(fw::wsNormal);

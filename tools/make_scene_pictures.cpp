@@ -2,10 +2,16 @@
 // stored object (text form of the component stream): the colour table the list builds from its
 // pictures, then the items with their pictures.
 //
-//   make_scene_pictures out.form [preview-dir]
+//   make_scene_pictures out.form [preview-dir] [--into form-file]
 //
 // With a preview directory it also writes what the pictures look like once decoded, and a
-// composed 800 x 600 scene as the 16-bit display keys it, as binary PPM files.
+// composed 800 x 600 scene as the 16-bit display keys it, as binary PPM files. With --into it
+// also puts the image list into a form description in place of the one there, keeping the
+// old object's links (its properties before the items), so that
+//
+//   make_scene_pictures forms/Unit4ImageList.form --into forms/Unit4.form
+//
+// renews both stored copies.
 //
 // Every picture is deterministic. Where a picture is to be see-through, the transparent colour
 // is painted in whole 8 x 8 blocks wherever the shape allows, so that the JPEG coder gives it
@@ -17,6 +23,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -111,8 +118,12 @@ Image MakeWater() {
   return img;
 }
 
-// The surface band: pale misty air with faint horizontal streaks, ending in a wavy water line
-// with a light crest; below the line it is the transparent colour, so the water shows through.
+// The surface band: pale misty air with faint horizontal streaks down to the water, whose
+// surface is the band's bottom edge: the model puts it at row 100, and a body at rest stands
+// out above it by just its protrusion. The swell is shown by a light rim along the surface,
+// brighter towards the crests; where a crest rises, the water takes the band's last row (the
+// transparent colour there lets it show through), never more, so that the surface stays
+// within a row of where the model has it.
 Image MakeBand(int width, Rgb key, std::uint32_t seed) {
   constexpr int H = 100;
   Image img(width, H);
@@ -120,12 +131,13 @@ Image MakeBand(int width, Rgb key, std::uint32_t seed) {
   std::vector<PeriodicNoise> streak{{width / 40, 25, seed + 3}, {width / 20, 50, seed + 4}};
   for (int x = 0; x < width; ++x) {
     const double u = x / double(width);
-    // Wave crests: two swells and a short chop; the line stays between rows 70 and 86, so rows
-    // 88 to 99 are the transparent colour in whole blocks.
-    const double line = 78 + 4.0 * std::sin(2 * kPi * (u * width / 160.0)) +
-                        2.5 * std::sin(2 * kPi * (u * width / 61.0 + 0.3)) + 1.2 * std::sin(2 * kPi * (u * width / 23.0));
+    // Two swells and a short chop, -1..1 (a whole number of periods over the band, so that the
+    // 1024-pixel band looks like the 800-pixel one, only wider).
+    const double swell = (std::sin(2 * kPi * (x / 160.0)) + 0.6 * std::sin(2 * kPi * (x / 61.0 + 0.3)) +
+                          0.3 * std::sin(2 * kPi * (x / 23.0))) / 1.9;
+    const int surface = swell > 0.55 ? H - 1 : H;  // the first row of water
     for (int y = 0; y < H; ++y) {
-      if (y >= 88 || y > line + 0.5) {
+      if (y >= surface) {
         img.at(x, y) = key;
         continue;
       }
@@ -135,11 +147,13 @@ Image MakeBand(int width, Rgb key, std::uint32_t seed) {
       // Brighter towards the water, where the surface reflects the sky.
       const double lift = v * 18;
       double r = 206 + 22 * m + 10 * s + lift, g = 204 + 20 * m + 10 * s + lift, b = 222 + 18 * m + 8 * s + lift;
-      const double d = line - y;  // rows above the water line
-      if (d < 3) {                // the crest: a white rim with a blue underside
-        r = 244 - 20 * (3 - d);
-        g = 248 - 14 * (3 - d);
-        b = 252 - 4 * (3 - d);
+      const int d = surface - y;  // rows above the water
+      if (d <= 3) {
+        // The rim: white at the crests, a blue underside next to the water in the troughs.
+        const double crest = 0.5 + 0.5 * swell, rim = d == 1 ? 0.9 : d == 2 ? 0.6 : 0.25;
+        r = r * (1 - rim) + (150 + 100 * crest) * rim;
+        g = g * (1 - rim) + (192 + 60 * crest) * rim;
+        b = b * (1 - rim) + (232 + 22 * crest) * rim;
       }
       img.at(x, y) = Rgb{Clamp(r), Clamp(g), Clamp(b)};
     }
@@ -183,7 +197,10 @@ Image MakeBody(int size, std::uint8_t key, int radius, std::uint32_t seed) {
 
 // ---- encoders -------------------------------------------------------------------------------
 
-std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality) {
+// Codes a picture at the given quality with full-resolution colour. The pixels are red, green
+// and blue, or, with `components` JCS_YCbCr, already the coder's own luma and colour
+// differences, so that a caller can say exactly what the coder gets.
+std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality, J_COLOR_SPACE components = JCS_RGB) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr jerr{};
   cinfo.err = jpeg_std_error(&jerr);
@@ -194,7 +211,7 @@ std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality) {
   cinfo.image_width = static_cast<JDIMENSION>(img.w);
   cinfo.image_height = static_cast<JDIMENSION>(img.h);
   cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
+  cinfo.in_color_space = components;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
   // Full-resolution colour: flat areas of the transparent colour come back exactly.
@@ -218,6 +235,7 @@ std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality) {
   return bytes;
 }
 
+// As the program decodes it.
 Image DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
   const fw::TJpegPixels p = fw::DecodeJpeg(bytes.data(), bytes.size());
   Image img(p.Width, p.Height);
@@ -225,28 +243,174 @@ Image DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
   return img;
 }
 
+// The decoder's luma and colour differences, before they become red, green and blue.
+Image DecodeJpegComponents(const std::vector<std::uint8_t>& bytes) {
+  jpeg_decompress_struct cinfo{};
+  jpeg_error_mgr jerr{};
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_YCbCr;
+  jpeg_start_decompress(&cinfo);
+  Image img(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(img.w) * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    const int y = static_cast<int>(cinfo.output_scanline);
+    JSAMPROW p = row.data();
+    jpeg_read_scanlines(&cinfo, &p, 1);
+    for (int x = 0; x < img.w; ++x) img.at(x, y) = Rgb{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return img;
+}
+
+// The coder's conversion of a colour into luma and colour differences.
+Rgb ToYcc(const Rgb& c) {
+  return Rgb{Clamp(0.299 * c.r + 0.587 * c.g + 0.114 * c.b),
+             Clamp(-0.168736 * c.r - 0.331264 * c.g + 0.5 * c.b + 128),
+             Clamp(0.5 * c.r - 0.418688 * c.g - 0.081312 * c.b + 128)};
+}
+
 bool SameRgb(const Rgb& a, const Rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
-// Encodes a picture whose pixels of the transparent colour must come back as exactly that
-// colour. Next to detail the coder rings; the error is fed back into the key pixels (only
-// those) and the picture coded again, until they decode exactly or the rounds run out.
-std::vector<std::uint8_t> EncodeKeyedJpeg(const Image& painted, const Rgb& key, int quality) {
-  Image input = painted;
-  std::vector<std::uint8_t> bytes;
-  for (int round = 0; round < 12; ++round) {
-    bytes = EncodeJpeg(input, quality);
-    const Image decoded = DecodeJpeg(bytes);
-    int off = 0;
-    for (std::size_t i = 0; i < input.px.size(); ++i) {
-      if (!SameRgb(painted.px[i], key) || SameRgb(decoded.px[i], key)) continue;
-      ++off;
-      Rgb& in = input.px[i];
-      in = Rgb{Clamp(in.r + double(key.r) - decoded.px[i].r), Clamp(in.g + double(key.g) - decoded.px[i].g),
-               Clamp(in.b + double(key.b) - decoded.px[i].b)};
-    }
-    if (off == 0) break;
+// Luma and colour differences that decode to exactly the colour: the rounded conversion, or
+// a neighbour of it where the rounding on the way back misses.
+Rgb ExactYcc(const Rgb& c) {
+  const Rgb y = ToYcc(c);
+  for (int d = 0; d < 27; ++d) {
+    const Rgb t{Clamp(y.r + d % 3 - (d % 3 == 2 ? 3 : 0)), Clamp(y.g + d / 3 % 3 - (d / 3 % 3 == 2 ? 3 : 0)),
+                Clamp(y.b + d / 9 - (d / 9 == 2 ? 3 : 0))};
+    Image flat(8, 8);
+    std::fill(flat.px.begin(), flat.px.end(), t);
+    if (SameRgb(DecodeJpeg(EncodeJpeg(flat, 100, JCS_YCbCr)).px[0], c)) return t;
   }
-  return bytes;
+  std::fprintf(stderr, "no luma and colour differences decode to %02X%02X%02X\n", c.r, c.g, c.b);
+  std::exit(1);
+}
+
+// One component of one 8 x 8 block (fewer at the picture's right and bottom edges, which the
+// coder fills by repeating the last column and row), coded and decoded on its own. Without
+// subsampling the coder treats every block of every component apart, with the same
+// quantization for luma and colour differences at quality 100, so this is what the block of
+// the whole picture decodes to.
+class BlockCoder {
+ public:
+  BlockCoder(int w, int h, int quality) : w_(w), h_(h), quality_(quality) {}
+  void Decode(const std::uint8_t* in, std::uint8_t* out) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr cerr{};
+    c.err = jpeg_std_error(&cerr);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = static_cast<JDIMENSION>(w_);
+    c.image_height = static_cast<JDIMENSION>(h_);
+    c.input_components = 1;
+    c.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality_, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    for (int y = 0; y < h_; ++y) {
+      JSAMPROW row = const_cast<std::uint8_t*>(in + 8 * y);
+      jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    jpeg_decompress_struct d{};
+    jpeg_error_mgr derr{};
+    d.err = jpeg_std_error(&derr);
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, mem, size);
+    jpeg_read_header(&d, TRUE);
+    jpeg_start_decompress(&d);
+    while (d.output_scanline < d.output_height) {
+      JSAMPROW row = out + 8 * d.output_scanline;
+      jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    std::free(mem);
+  }
+
+ private:
+  int w_, h_, quality_;
+};
+
+// Finds inputs for one component of one block such that its key pixels decode to exactly the
+// target. A change of one input by one level moves the coefficients by fractions that the
+// coder then rounds, so the outputs answer nearly at random in the last level: a random walk
+// over the key pixels' inputs (and, a level or two, over the others', which nobody sees) keeps
+// every step that does not make the key pixels worse, until they are all exact.
+bool FitBlock(int w, int h, int quality, std::uint8_t* in, const bool* key, std::uint8_t target,
+              std::uint32_t seed) {
+  BlockCoder coder(w, h, quality);
+  std::uint8_t out[64] = {}, orig[64];
+  std::copy(in, in + 64, orig);
+  auto cost = [&](const std::uint8_t* v) {
+    coder.Decode(v, out);
+    int c = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if (key[8 * y + x]) c += std::abs(int(out[8 * y + x]) - target);
+    return c;
+  };
+  int now = cost(in);
+  std::uint32_t s = seed;
+  auto next = [&s](std::uint32_t n) {
+    s = s * 1664525u + 1013904223u;
+    return (s >> 8) % n;
+  };
+  for (int step = 0; step < 20000 && now > 0; ++step) {
+    const int i = static_cast<int>(next(static_cast<std::uint32_t>(h)) * 8 + next(static_cast<std::uint32_t>(w)));
+    const int d = next(2) ? 1 : -1;
+    const int v = in[i] + d;
+    if (v < 0 || v > 255 || (!key[i] && std::abs(v - orig[i]) > 2)) continue;
+    const std::uint8_t old = in[i];
+    in[i] = static_cast<std::uint8_t>(v);
+    const int c = cost(in);
+    if (c <= now) now = c;
+    else in[i] = old;
+  }
+  return now == 0;
+}
+
+// Encodes a picture whose pixels of the transparent colour must come back as exactly that
+// colour. Next to detail the coder rings, so the blocks where a key pixel comes back off are
+// fitted one by one (FitBlock), in the coder's own components, where nothing but the coder's
+// rounding stands between input and output.
+std::vector<std::uint8_t> EncodeKeyedJpeg(const Image& painted, const Rgb& key, int quality) {
+  const Rgb target = ExactYcc(key);
+  Image input(painted.w, painted.h);
+  for (std::size_t i = 0; i < input.px.size(); ++i)
+    input.px[i] = SameRgb(painted.px[i], key) ? target : ToYcc(painted.px[i]);
+  const Image decoded = DecodeJpegComponents(EncodeJpeg(input, quality, JCS_YCbCr));
+  auto component = [](Rgb& p, int c) -> std::uint8_t& { return c == 0 ? p.r : c == 1 ? p.g : p.b; };
+  Rgb t3 = target;
+  for (int by = 0; by < painted.h; by += 8)
+    for (int bx = 0; bx < painted.w; bx += 8) {
+      const int w = std::min(8, painted.w - bx), h = std::min(8, painted.h - by);
+      for (int c = 0; c < 3; ++c) {
+        std::uint8_t in[64] = {};
+        bool keyed[64] = {}, off = false;
+        const std::uint8_t t = component(t3, c);
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) {
+            Rgb d = decoded.at(bx + x, by + y), p = input.at(bx + x, by + y);
+            in[8 * y + x] = component(p, c);
+            keyed[8 * y + x] = SameRgb(painted.at(bx + x, by + y), key);
+            off |= keyed[8 * y + x] && component(d, c) != t;
+          }
+        if (!off) continue;
+        if (!FitBlock(w, h, quality, in, keyed, t, static_cast<std::uint32_t>(by * 7919 + bx * 31 + c)))
+          std::fprintf(stderr, "block %d, %d, component %d: no fit\n", bx, by, c);
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) component(input.at(bx + x, by + y), c) = in[8 * y + x];
+      }
+    }
+  return EncodeJpeg(input, quality, JCS_YCbCr);
 }
 
 void Put16(std::vector<std::uint8_t>& b, std::uint32_t v) {
@@ -377,33 +541,21 @@ bool Keyed565(const Rgb& p, const Rgb& key) {
   return (p.r >> 3) == (key.r >> 3) && (p.g >> 2) == (key.g >> 2) && (p.b >> 3) == (key.b >> 3);
 }
 
-// Where the picture was painted in the key, the decoded picture must be keyed; where it was
-// not, it must not be (apart from pixels next to the outline, which the coder blurs, and a
-// few under a wavy outline).
+// Where the picture was painted in the key, the decoded picture must be keyed, and nowhere
+// else: a key pixel that comes back off the key shows the picture's colour where the water
+// should show, an air pixel that comes back on it is a hole.
 bool CheckKey(const char* name, const Image& painted, const Image& decoded, const Rgb& key) {
   int lost = 0, holes = 0, exact = 0, keyed = 0;
-  for (int y = 0; y < painted.h; ++y) {
-    for (int x = 0; x < painted.w; ++x) {
-      bool near_outline = false;
-      for (int dy = -2; dy <= 2 && !near_outline; ++dy)
-        for (int dx = -2; dx <= 2; ++dx) {
-          const int nx = x + dx, ny = y + dy;
-          if (nx < 0 || ny < 0 || nx >= painted.w || ny >= painted.h) continue;
-          if (SameRgb(painted.at(nx, ny), key) != SameRgb(painted.at(x, y), key)) near_outline = true;
-        }
-      const bool is_key = SameRgb(painted.at(x, y), key);
-      keyed += is_key;
-      if (is_key && SameRgb(decoded.at(x, y), key)) ++exact;
-      if (near_outline) continue;
-      if (is_key && !Keyed565(decoded.at(x, y), key)) ++lost;
-      if (!is_key && Keyed565(decoded.at(x, y), key)) ++holes;
-    }
+  for (std::size_t i = 0; i < painted.px.size(); ++i) {
+    const bool is_key = SameRgb(painted.px[i], key);
+    keyed += is_key;
+    exact += is_key && SameRgb(decoded.px[i], key);
+    lost += is_key && !Keyed565(decoded.px[i], key);
+    holes += !is_key && Keyed565(decoded.px[i], key);
   }
   std::fprintf(stderr, "%-10s %4dx%-4d key pixels %6d, exact after decoding %6d, lost %d, holes %d\n", name,
                painted.w, painted.h, keyed, exact, lost, holes);
-  // Blocks that the water line crosses ring even at the highest quality: a few pixels under
-  // the line keep the key's colour instead of letting the water through.
-  return lost * 20 <= keyed && holes == 0 && keyed > 0;
+  return lost == 0 && holes == 0 && keyed > 0;
 }
 
 void WritePpm(const std::string& path, const Image& img) {
@@ -448,14 +600,61 @@ void AddItem(dx::TPictureCollection& items, const std::string& name, fw::TGraphi
 
 fw::TColor ColorOf(const Rgb& c) { return static_cast<fw::TColor>(c.r | c.g << 8 | c.b << 16); }
 
+// Replaces the image list object of a form description by `text` (an image list written on its
+// own), indented to the old object's depth; the old object's lines before its items stay.
+bool PutInto(const std::string& path, const std::string& text) {
+  std::vector<std::string> lines;
+  {
+    std::ifstream f(path, std::ios::binary);
+    for (std::string l; std::getline(f, l);) lines.push_back(l);
+  }
+  auto indent = [](const std::string& l) { return l.size() - l.find_first_not_of(' '); };
+  std::size_t first = 0;
+  while (first < lines.size() && lines[first].find("object ImageList: TDXImageList") == std::string::npos) ++first;
+  if (first == lines.size()) {
+    std::fprintf(stderr, "%s holds no image list\n", path.c_str());
+    return false;
+  }
+  const std::string pad(lines[first].size() - indent(lines[first]), ' ');
+  std::size_t last = first + 1, items = 0;
+  while (last < lines.size() && lines[last] != pad + "end") {
+    if (!items && lines[last].find_first_not_of(' ') == pad.size() + 2 && lines[last].compare(pad.size() + 2, 5, "Items") == 0)
+      items = last;
+    ++last;
+  }
+  if (last == lines.size() || !items) {
+    std::fprintf(stderr, "%s: the image list has no items or no end\n", path.c_str());
+    return false;
+  }
+  std::vector<std::string> fresh;
+  {
+    std::istringstream t(text);
+    for (std::string l; std::getline(t, l);) fresh.push_back(pad + l);
+  }
+  std::vector<std::string> out(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(first));
+  out.push_back(fresh.front());
+  out.insert(out.end(), lines.begin() + static_cast<std::ptrdiff_t>(first) + 1, lines.begin() + static_cast<std::ptrdiff_t>(items));
+  out.insert(out.end(), fresh.begin() + 1, fresh.end());
+  out.insert(out.end(), lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, lines.end());
+  std::ofstream f(path, std::ios::binary);
+  for (const std::string& l : out) f << l << "\n";
+  return static_cast<bool>(f);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: make_scene_pictures out.form [preview-dir]\n");
+  std::vector<std::string> args;
+  std::string into;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--into" && i + 1 < argc) into = argv[++i];
+    else args.emplace_back(argv[i]);
+  }
+  if (args.empty() || args.size() > 2) {
+    std::fprintf(stderr, "usage: make_scene_pictures out.form [preview-dir] [--into form-file]\n");
     return 2;
   }
-  const std::string preview = argc > 2 ? argv[2] : "";
+  const std::string preview = args.size() > 1 ? args[1] : "";
 
   const Rgb silver{192, 192, 192}, white{255, 255, 255}, grey185{0xB9, 0xB9, 0xB9}, surface{0xA6, 0xA8, 0xC1};
 
@@ -513,7 +712,8 @@ int main(int argc, char** argv) {
   }
   items.BuildColorTable();
   const std::string text = fw::ComponentToText(*list);
-  std::ofstream(argv[1], std::ios::binary) << text;
+  std::ofstream(args[0], std::ios::binary) << text;
+  if (!into.empty() && !PutInto(into, text)) return 1;
 
   if (!preview.empty()) {
     WritePpm(preview + "/img1.ppm", d1);

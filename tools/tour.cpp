@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
   fw::InitApplication();
   fw::Application->Initialize();
   fw::Application->SetTitle("FloatBench");
+  app::RegisterForms();
   fw::Application->CreateForm(app::Form1);
   fw::Application->CreateForm(app::Form3);
   fw::Application->CreateForm(app::form4);

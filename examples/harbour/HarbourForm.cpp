@@ -160,8 +160,10 @@ void TBoatSprite::BounceBack(std::int32_t MoveCount) {
 // ---------------------------------------------------------------------------------------------
 // The form
 
+void RegisterForms() { fw::RegisterFormDescription("HarbourForm", kFormText); }
+
 THarbourForm::THarbourForm(fw::TComponent* AOwner) : dx::TDXForm(AOwner) {
-  LoadFromDescription(kFormText);
+  LoadFromEmbeddedForm("HarbourForm");
   // Pictures first, then the link: the list builds its surfaces when the display comes up, or
   // at once if it is already up.
   AddPictures(*ImageList->Items());

@@ -85,6 +85,10 @@ struct THarbourStats {
   int Colours = 0;         // distinct pixel values in the last frame drawn
 };
 
+// Gives the framework the description of the harbour's form; the program does this before it
+// creates the form.
+void RegisterForms();
+
 class THarbourForm : public dx::TDXForm {
   FW_CLASS(THarbourForm, dx::TDXForm)
  public:

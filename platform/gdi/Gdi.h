@@ -8,7 +8,7 @@
 // the way the platform reports it (FALSE, 0, null or GDI_ERROR), never a crash.
 #include <cstdint>
 
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace gdi {
 

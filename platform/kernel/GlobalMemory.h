@@ -4,7 +4,7 @@
 // from one owner to the next.
 #include <cstddef>
 
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace kernel {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace kernel {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Suspending the calling thread.
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace kernel {
 

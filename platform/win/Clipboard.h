@@ -2,7 +2,7 @@
 // The clipboard, within this process: one set of data handles by format. Data put on it belongs
 // to the clipboard, which frees global memory blocks (and deletes GDI objects) when it is
 // emptied or the format is set again.
-#include "platform/win/WinTypes.h"
+#include "platform/base/Types.h"
 
 namespace win {
 

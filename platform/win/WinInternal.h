@@ -12,7 +12,7 @@ class QKeyEvent;
 
 namespace win {
 
-// ---- The handle table and the window API (WinUser.cpp) --------------------------------------
+// ---- The handle table and the window API (WinUser.cpp, WinUserTable.h) ---------------------
 
 bool WindowExists(HWND h);
 void ForEachTopLevel(const std::function<void(HWND)>& f);

@@ -31,6 +31,7 @@ class ModelForms : public ::testing::Test {
     fw::InitApplication();
     fw::Application->Initialize();
     fw::Application->SetTitle("FloatBench");
+    RegisterForms();
     ResetModelState();
     win::SetVirtualTimers(true);
     win::SetMessageBoxHook([this](const std::string& text, const std::string& caption, win::UINT) {

@@ -2,6 +2,8 @@
 // the menu item "Модель_Sprix", frames from the idle loop, keys on the display, clicks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -25,6 +27,7 @@ class Scene : public ::testing::Test {
     fw::InitApplication();
     fw::Application->Initialize();
     fw::Application->SetTitle("FloatBench");
+    RegisterForms();
     ddraw::ResetAdapters();
     ResetModelState();
     // Flips keep to the retrace; on a virtual clock that costs no real time.
@@ -81,6 +84,28 @@ class Scene : public ::testing::Test {
     return std::memcmp(a.data(), b.data(), sizeof(dx::TRGBQuads)) == 0;
   }
   dx::TPictureCollectionItem* Item(const std::string& name) const { return form4->ImageList->Items()->Lookup(name); }
+
+  // A 16-bit surface read once, under one lock.
+  struct Pixels16 {
+    std::vector<std::uint16_t> Bits;
+    int Width = 0, Height = 0;
+    std::uint32_t Key = 0xFFFFFFFF;
+    std::uint16_t At(int x, int y) const { return Bits[static_cast<std::size_t>(y * Width + x)]; }
+  };
+  static Pixels16 Read(dx::TDirectDrawSurface* s) {
+    Pixels16 p;
+    ddraw::DDSURFACEDESC d;
+    EXPECT_TRUE(s->Lock(nullptr, d));
+    EXPECT_EQ(d.ddpfPixelFormat.dwRGBBitCount, 16u);
+    p.Width = static_cast<int>(d.dwWidth);
+    p.Height = static_cast<int>(d.dwHeight);
+    for (int y = 0; y < p.Height; ++y) {
+      const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(d.lpSurface) + y * d.lPitch);
+      p.Bits.insert(p.Bits.end(), row, row + d.dwWidth);
+    }
+    s->Unlock();
+    return p;
+  }
 
   std::vector<std::string> boxes;
 };
@@ -162,33 +187,13 @@ TEST_F(Scene, AFrameShowsWaterTheKeyedBandAndTheBody) {
   Start();
   ASSERT_TRUE(boxes.empty()) << boxes.front();
   Frame(40);  // the body at 360
-  // Each surface is read once, under one lock.
-  struct Pixels16 {
-    std::vector<std::uint16_t> Bits;
-    int Width = 0;
-    std::uint32_t Key = 0xFFFFFFFF;
-    std::uint16_t At(int x, int y) const { return Bits[static_cast<std::size_t>(y * Width + x)]; }
-  };
-  auto read = [](dx::TDirectDrawSurface* s) {
-    Pixels16 p;
-    ddraw::DDSURFACEDESC d;
-    EXPECT_TRUE(s->Lock(nullptr, d));
-    EXPECT_EQ(d.ddpfPixelFormat.dwRGBBitCount, 16u);
-    p.Width = static_cast<int>(d.dwWidth);
-    for (int y = 0; y < static_cast<int>(d.dwHeight); ++y) {
-      const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(d.lpSurface) + y * d.lPitch);
-      p.Bits.insert(p.Bits.end(), row, row + d.dwWidth);
-    }
-    s->Unlock();
-    return p;
-  };
   auto readItem = [&](const std::string& name) {
     dx::TPictureCollectionItem* item = Item(name);
-    Pixels16 p = read(item->PatternSurface(0));
+    Pixels16 p = Read(item->PatternSurface(0));
     if (item->Transparent()) p.Key = item->PatternSurface(0)->MatchColor(item->TransparentColor());
     return p;
   };
-  const Pixels16 screen = read(form4->DXDraw->Primary());
+  const Pixels16 screen = Read(form4->DXDraw->Primary());
   const Pixels16 water = readItem("background"), band = readItem("fon1"), img = readItem("img1");
   const int bodyY = static_cast<int>(Bodies()[0]->Y());
   ASSERT_EQ(bodyY, 360);
@@ -383,5 +388,86 @@ TEST_F(Scene, TheCaptionFollowsTheApplicationsActivation) {
   win::SendMessageA(fw::Application->Handle(), fw::CM_ACTIVATE, 0, 0);
   EXPECT_EQ(form4->Caption(), "FloatBench");
 }
+
+// A floating body at rest stands out of the water in the full-screen frame by as many rows as
+// the model says, as in the modelling window. The frame is drawn three times: as it is, without
+// the body and with the water alone. In each column the water line is where the frame without
+// the body turns into the water alone for good; the body's top is its first row that differs
+// between the frame and the frame without it.
+struct Resting {
+  const char* Name;
+  const char *Width, *Density, *Liquid, *ScreenWidth, *ScreenHeight;
+  int Protrusion;  // as the modelling window shows it
+  friend void PrintTo(const Resting& r, std::ostream* os) { *os << r.Name; }
+};
+
+class RestingFrame : public Scene, public ::testing::WithParamInterface<Resting> {};
+
+TEST_P(RestingFrame, TheBodyStandsOutOfTheWaterLineByTheModelsProtrusion) {
+  const Resting& c = GetParam();
+  Type(Form1->Edit1, c.Width);
+  Type(Form1->Edit2, c.Width);
+  Type(Form1->Edit3, c.Density);
+  Type(Form1->Edit4, c.Liquid);
+  Type(Form1->Edit8, c.ScreenWidth);
+  Type(Form1->Edit7, c.ScreenHeight);
+  Do([] { Form1->N10->Click(); });  // the modelling window's answer
+  EXPECT_EQ(Form3->Edit1->Text(), std::to_string(c.Protrusion));
+  Start();
+  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  ASSERT_EQ(MoveDir, 1);
+  const auto sprites = Sprites();
+  ASSERT_EQ(sprites.size(), 3u);
+  dx::TSprite *body = sprites[1], *band = sprites[2];
+  for (int frames = 0; body->Y() > TargetY && frames < 1000; ++frames) Frame();
+  ASSERT_EQ(body->Y(), TargetY);
+  Frame();
+  const Pixels16 whole = Read(form4->DXDraw->Primary());
+  body->Visible = false;
+  Frame();
+  const Pixels16 noBody = Read(form4->DXDraw->Primary());
+  band->Visible = false;
+  Frame();
+  const Pixels16 water = Read(form4->DXDraw->Primary());
+  ASSERT_EQ(whole.Width, std::stoi(c.ScreenWidth));
+
+  // The water line lies along the band's bottom edge, the model's surface, across the screen.
+  auto waterLine = [&](int x) {
+    int y = band->Height();
+    while (y > 0 && noBody.At(x, y - 1) == water.At(x, y - 1)) --y;
+    return y;
+  };
+  int highest = 100, lowest = 0;
+  for (int x = 0; x < whole.Width; ++x) {
+    highest = std::min(highest, waterLine(x));
+    lowest = std::max(lowest, waterLine(x));
+  }
+  EXPECT_GE(highest, 99);
+  EXPECT_EQ(lowest, 100);
+
+  // Over the middle half of the body (its corners are rounded), the rows above the water line.
+  const int left = static_cast<int>(body->X()), w = body->Width();
+  int fewest = 1000, most = -1000;
+  for (int x = left + w / 4; x < left + w - w / 4; ++x) {
+    int top = 0;
+    while (top < whole.Height && whole.At(x, top) == noBody.At(x, top)) ++top;
+    ASSERT_EQ(top, TargetY) << "column " << x;
+    fewest = std::min(fewest, waterLine(x) - top);
+    most = std::max(most, waterLine(x) - top);
+  }
+  std::printf("[ measured ] %s: %d to %d rows above the water line, the model's protrusion %d\n", c.Name, fewest,
+              most, c.Protrusion);
+  EXPECT_GE(fewest, c.Protrusion - 1);
+  EXPECT_LE(most, c.Protrusion + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scene, RestingFrame,
+    ::testing::Values(Resting{"Defaults", "50", "500", "1000", "800", "600", 25},
+                      Resting{"LithiumInWater", "50", "539", "1000", "800", "600", 23},
+                      Resting{"BronzeInMercury", "50", "8800", "13546", "800", "600", 18},
+                      Resting{"SmallBody", "25", "500", "1000", "800", "600", 12},
+                      Resting{"WideBand", "50", "500", "1000", "1024", "768", 25}),
+    [](const ::testing::TestParamInfo<Resting>& i) { return std::string(i.param.Name); });
 
 }  // namespace

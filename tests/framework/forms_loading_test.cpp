@@ -94,7 +94,7 @@ class TLoadForm : public TForm {
  public:
   explicit TLoadForm(TComponent* AOwner, std::string_view text = kForm4) : TForm(AOwner) {
     OnCreate = [this](TObject*) { log.push_back("create:" + std::to_string(Edit1 != nullptr)); };
-    LoadFromDescription(text);
+    if (!text.empty()) LoadFromDescription(text);  // empty: read later, by the test
   }
   TPanel* Panel1 = nullptr;
   TLabel* Label1 = nullptr;
@@ -187,6 +187,41 @@ TEST_F(FormsLoading, AFormWrittenBackReadsTheSame) {
   ASSERT_NE(g->N3, nullptr);
   EXPECT_EQ(g->N3->Parent()->Caption(), "Вийти");
   EXPECT_EQ(g->Label2->Font()->Color(), clRed);
+}
+
+TEST_F(FormsLoading, FormsReadTheDescriptionsTheProgramRegistered) {
+  // The framework brings none of its own, not even those of the model it is built with.
+  EXPECT_TRUE(FindFormDescription("Main").empty());
+  EXPECT_TRUE(FindFormDescription("Unit4").empty());
+  auto f = MakeOwned<TLoadForm>(nullptr, "");
+  EXPECT_THROW(f->LoadFromEmbeddedForm("Main"), EResNotFound);
+  try {
+    f->LoadFromEmbeddedForm("NoSuchUnit");
+    ADD_FAILURE() << "loaded a form nobody registered";
+  } catch (const EResNotFound& e) {
+    EXPECT_STREQ(e.what(), "Resource NoSuchUnit not found");
+  }
+
+  {
+    // The registry keeps its own copy: the program's text may go once it is registered.
+    std::string text = kForm4;
+    RegisterFormDescription("LoadUnit", text);
+    text.assign(text.size(), 'x');
+  }
+  EXPECT_EQ(FindFormDescription("LoadUnit"), kForm4);
+  EXPECT_TRUE(FindFormDescription("loadunit").empty());  // unit names are matched exactly
+  f->LoadFromEmbeddedForm("LoadUnit");
+  ASSERT_NE(f->Label2, nullptr);
+  EXPECT_EQ(f->Caption(), "Sprix Sample");
+  EXPECT_EQ(f->Label2->Parent(), f->Panel1);
+
+  // Registering the unit again replaces its description.
+  std::string changed = kForm4;
+  changed.replace(changed.find("'Sprix Sample'"), 14, "'Registered'");
+  RegisterFormDescription("LoadUnit", changed);
+  auto g = MakeOwned<TLoadForm>(nullptr, FindFormDescription("LoadUnit"));
+  EXPECT_EQ(g->Caption(), "Registered");
+  RegisterFormDescription("LoadUnit", kForm4);
 }
 
 TEST_F(FormsLoading, MissingEmbeddedFormAndDefaultPosition) {
