@@ -113,7 +113,8 @@ class TSprite : public fw::TObject {
   struct CollisionEntry {
     fw::TRect Bounds{};
     fw::TRect Cells{};  // cell columns and rows covered, right and bottom exclusive
-    std::uint32_t Rank = 0;  // place in drawing order
+    std::uint32_t Rank = 0;   // place in drawing order
+    std::uint32_t Stamp = 0;  // last query that saw it
     bool Indexed = false;
     bool Large = false;
     bool Moved = false;

@@ -2,7 +2,6 @@
 // bounds keeps each test to the sprites near the asking one, so asking for every sprite of the
 // scene costs about as much as the scene has sprites.
 #include <algorithm>
-#include <bit>
 
 #include "dx/DXSpriteInternal.h"
 
@@ -10,43 +9,39 @@ namespace dx {
 
 namespace {
 
-// Cells from 4 to 4096 pixels wide.
-constexpr std::int32_t kMinShift = 2;
-constexpr std::int32_t kMaxShift = 12;
+constexpr std::int32_t kMinCell = 4;
+constexpr std::int32_t kMaxCell = 4096;
 // A sprite covering more cells than this is kept aside and looked at by every test.
 constexpr std::int64_t kMaxCellsPerSprite = 64;
-constexpr std::size_t kMinTable = 64;
 
-std::size_t TableFor(std::size_t cells) { return std::max(kMinTable, std::bit_ceil(2 * cells + 1)); }
+std::int32_t FloorDiv(std::int64_t a, std::int32_t b) {
+  std::int64_t q = a / b;
+  if ((a % b != 0) && (a < 0)) --q;
+  return static_cast<std::int32_t>(q);
+}
 
 }  // namespace
 
 std::int32_t TSprite::Collision() {
   if (!engine_ || deaded_) return 0;
   if (!engine_->collisions_) engine_->collisions_ = std::make_unique<TSpriteCollisionIndex>(engine_);
-  TSpriteCollisionIndex& index = *engine_->collisions_;
-  std::vector<TSprite*> candidates = index.TakeList();
-  index.Candidates(this, GetBounds(), candidates);
-  const std::uint64_t changes = index.Changes();
+  std::vector<TSprite*> candidates;
+  engine_->collisions_->Candidates(this, GetBounds(), candidates);
 
   std::int32_t hits = 0;
   bool done = false;
   for (TSprite* other : candidates) {
-    // Collided may have marked sprites dead, switched them off or moved them; the rectangles
-    // were compared when the candidates were chosen, so only a move since then asks again.
+    // Collided may have marked sprites dead, switched them off or moved them.
     if (other->deaded_ || !other->CollisionEnabled) continue;
-    if (index.Changes() != changes && !RectsOverlap(GetBounds(), other->GetBounds())) continue;
-    if (!Overlaps(other)) continue;
+    if (!RectsOverlap(GetBounds(), other->GetBounds()) || !Overlaps(other)) continue;
     ++hits;
     Collided(other, done);
     if (done || deaded_) break;
   }
-  index.GiveBack(std::move(candidates));
   return hits;
 }
 
 void TSpriteCollisionIndex::Invalidate() {
-  ++changes_;
   if (!valid_) return;
   valid_ = false;
   // Built afresh before the next test; nothing filed so far is looked at again.
@@ -55,7 +50,6 @@ void TSpriteCollisionIndex::Invalidate() {
 }
 
 void TSpriteCollisionIndex::MarkMoved(TSprite* Sprite) {
-  ++changes_;
   if (!valid_ || Sprite->collision_.Moved) return;
   Sprite->collision_.Moved = true;
   moved_.push_back(Sprite);
@@ -72,54 +66,11 @@ void TSpriteCollisionIndex::Forget(TSprite* Sprite) {
 
 fw::TRect TSpriteCollisionIndex::CellsOf(const fw::TRect& b) const {
   // The pixel columns from Left to Right - 1, or just Left for a rectangle without width: a
-  // rectangle that strictly overlaps another always shares one of these columns with it. The
-  // shifts round towards minus infinity, as cells must.
-  const std::int32_t right = std::max(b.left, static_cast<std::int32_t>(std::int64_t{b.right} - 1));
-  const std::int32_t bottom = std::max(b.top, static_cast<std::int32_t>(std::int64_t{b.bottom} - 1));
-  return fw::TRect{b.left >> shift_, b.top >> shift_, (right >> shift_) + 1, (bottom >> shift_) + 1};
-}
-
-TSpriteCollisionIndex::Cell* TSpriteCollisionIndex::Find(std::int32_t Col, std::int32_t Row) {
-  const std::size_t mask = table_.size() - 1;
-  for (std::size_t i = Hash(Col, Row) & mask;; i = (i + 1) & mask) {
-    Cell& c = table_[i];
-    if (!c.Used) return nullptr;
-    if (c.Col == Col && c.Row == Row) return &c;
-  }
-}
-
-TSpriteCollisionIndex::Cell& TSpriteCollisionIndex::Make(std::int32_t Col, std::int32_t Row) {
-  if (2 * (used_ + 1) > table_.size()) Grow();
-  const std::size_t mask = table_.size() - 1;
-  for (std::size_t i = Hash(Col, Row) & mask;; i = (i + 1) & mask) {
-    Cell& c = table_[i];
-    if (!c.Used) {
-      c.Used = true;
-      c.Col = Col;
-      c.Row = Row;
-      ++used_;
-      return c;
-    }
-    if (c.Col == Col && c.Row == Row) return c;
-  }
-}
-
-void TSpriteCollisionIndex::Grow() {
-  // Cells stay when their sprites leave, ready for the next; when most of them are empty the
-  // table is made again without them rather than larger.
-  std::size_t filled = 0;
-  for (const Cell& c : table_) filled += c.Used && !c.Entries.empty();
-  std::vector<Cell> old = std::move(table_);
-  table_.assign(TableFor(2 * filled), Cell{});
-  used_ = 0;
-  const std::size_t mask = table_.size() - 1;
-  for (Cell& c : old) {
-    if (!c.Used || c.Entries.empty()) continue;
-    std::size_t i = Hash(c.Col, c.Row) & mask;
-    while (table_[i].Used) i = (i + 1) & mask;
-    table_[i] = std::move(c);
-    ++used_;
-  }
+  // rectangle that strictly overlaps another always shares one of these columns with it.
+  const std::int64_t right = std::max<std::int64_t>(b.left, std::int64_t{b.right} - 1);
+  const std::int64_t bottom = std::max<std::int64_t>(b.top, std::int64_t{b.bottom} - 1);
+  return fw::TRect{FloorDiv(b.left, cell_size_), FloorDiv(b.top, cell_size_), FloorDiv(right, cell_size_) + 1,
+                   FloorDiv(bottom, cell_size_) + 1};
 }
 
 void TSpriteCollisionIndex::Insert(TSprite* Sprite, const fw::TRect& Bounds) {
@@ -135,40 +86,39 @@ void TSpriteCollisionIndex::Insert(TSprite* Sprite, const fw::TRect& Bounds) {
     return;
   }
   for (std::int32_t r = e.Cells.top; r < e.Cells.bottom; ++r)
-    for (std::int32_t c = e.Cells.left; c < e.Cells.right; ++c) Make(c, r).Entries.push_back(Entry{Bounds, Sprite});
+    for (std::int32_t c = e.Cells.left; c < e.Cells.right; ++c) cells_[Key(c, r)].push_back(Sprite);
 }
 
 void TSpriteCollisionIndex::Erase(TSprite* Sprite) {
   auto& e = Sprite->collision_;
   if (!e.Indexed) return;
   e.Indexed = false;
-  if (e.Large) {
-    const auto it = std::find(large_.begin(), large_.end(), Sprite);
-    if (it != large_.end()) {
-      *it = large_.back();
-      large_.pop_back();
+  auto drop = [Sprite](std::vector<TSprite*>& v) {
+    const auto it = std::find(v.begin(), v.end(), Sprite);
+    if (it != v.end()) {
+      *it = v.back();
+      v.pop_back();
     }
+  };
+  if (e.Large) {
+    drop(large_);
     return;
   }
   for (std::int32_t r = e.Cells.top; r < e.Cells.bottom; ++r)
     for (std::int32_t c = e.Cells.left; c < e.Cells.right; ++c) {
-      Cell* cell = Find(c, r);
-      if (!cell) continue;
-      auto& v = cell->Entries;
-      const auto it = std::find_if(v.begin(), v.end(), [Sprite](const Entry& x) { return x.Sprite == Sprite; });
-      if (it != v.end()) {
-        *it = v.back();
-        v.pop_back();
-      }
+      const auto it = cells_.find(Key(c, r));
+      if (it == cells_.end()) continue;
+      drop(it->second);
+      if (it->second.empty()) cells_.erase(it);
     }
 }
 
 void TSpriteCollisionIndex::Rebuild() {
-  table_.clear();
-  used_ = 0;
+  cells_.clear();
   large_.clear();
   for (TSprite* s : moved_) s->collision_.Moved = false;
   moved_.clear();
+  stamp_ = 0;
 
   // Every sprite in drawing order: each parent before its children, subtrees by depth.
   walk_.clear();
@@ -189,18 +139,16 @@ void TSpriteCollisionIndex::Rebuild() {
     e.Bounds = s->GetBounds();
     const std::int64_t w = std::int64_t{e.Bounds.right} - e.Bounds.left;
     const std::int64_t h = std::int64_t{e.Bounds.bottom} - e.Bounds.top;
-    if (w > 0 && h > 0 && w <= (1 << kMaxShift) && h <= (1 << kMaxShift)) {
+    if (w > 0 && h > 0 && w <= kMaxCell && h <= kMaxCell) {
       sum += std::max(w, h);
       ++counted;
     }
     walk_.push_back(s);
     push_children(s);
   }
-  // Cells about the size of a typical sprite (the nearest power of two): each sprite lies in a
-  // few of them, and a few sprites in each.
-  const std::uint64_t typical = counted ? static_cast<std::uint64_t>(sum / counted) : 32;
-  shift_ = std::clamp(static_cast<std::int32_t>(std::bit_width(typical + typical / 2)) - 1, kMinShift, kMaxShift);
-  table_.assign(TableFor(walk_.size()), Cell{});
+  // Cells about the size of a typical sprite: each sprite lies in a few of them.
+  cell_size_ = counted ? static_cast<std::int32_t>(std::clamp<std::int64_t>(sum / counted, kMinCell, kMaxCell)) : 32;
+  cells_.reserve(walk_.size() * 2);
   for (TSprite* s : walk_) Insert(s, s->collision_.Bounds);
   walk_.clear();
   valid_ = true;
@@ -209,18 +157,8 @@ void TSpriteCollisionIndex::Rebuild() {
 void TSpriteCollisionIndex::Refile(TSprite* Sprite) {
   const fw::TRect b = Sprite->GetBounds();
   auto& e = Sprite->collision_;
-  if (b == e.Bounds && e.Indexed) return;
   if (e.Indexed && !e.Large && CellsOf(b) == e.Cells) {
-    // Still in the same cells: only the bounds kept beside it change.
     e.Bounds = b;
-    for (std::int32_t r = e.Cells.top; r < e.Cells.bottom; ++r)
-      for (std::int32_t c = e.Cells.left; c < e.Cells.right; ++c)
-        if (Cell* cell = Find(c, r))
-          for (Entry& x : cell->Entries)
-            if (x.Sprite == Sprite) {
-              x.Bounds = b;
-              break;
-            }
     return;
   }
   Erase(Sprite);
@@ -229,7 +167,7 @@ void TSpriteCollisionIndex::Refile(TSprite* Sprite) {
 
 void TSpriteCollisionIndex::Refresh() {
   // A moved parent carries its subtree with it.
-  std::vector<TSprite*>& stack = walk_;
+  std::vector<TSprite*> stack;
   for (TSprite* m : moved_) {
     m->collision_.Moved = false;
     stack.push_back(m);
@@ -243,38 +181,40 @@ void TSpriteCollisionIndex::Refresh() {
   moved_.clear();
 }
 
-void TSpriteCollisionIndex::Visit(const TSprite* Self, const fw::TRect& Bounds, const fw::TRect& Cells,
-                                  const Cell& C, std::vector<TSprite*>& Out) const {
-  for (const Entry& x : C.Entries) {
-    if (x.Sprite == Self || !RectsOverlap(Bounds, x.Bounds)) continue;
-    // A sprite in several of the cells looked at is taken from the first of them it shares with
-    // the test (the top left one), and so only once.
-    if (C.Col != std::max(Cells.left, x.Bounds.left >> shift_) || C.Row != std::max(Cells.top, x.Bounds.top >> shift_))
-      continue;
-    Out.push_back(x.Sprite);
+void TSpriteCollisionIndex::Visit(TSprite* Self, const fw::TRect& Bounds, const std::vector<TSprite*>& Cell,
+                                  std::vector<TSprite*>& Out) {
+  for (TSprite* s : Cell) {
+    auto& e = s->collision_;
+    if (s == Self || e.Stamp == stamp_) continue;
+    e.Stamp = stamp_;
+    if (RectsOverlap(Bounds, e.Bounds)) Out.push_back(s);
   }
 }
 
 void TSpriteCollisionIndex::Candidates(TSprite* Sprite, const fw::TRect& Bounds, std::vector<TSprite*>& Out) {
-  if (!valid_)
+  if (!valid_ || stamp_ == UINT32_MAX)
     Rebuild();
   else
     Refresh();
+  ++stamp_;
 
   const fw::TRect c = CellsOf(Bounds);
   const std::int64_t count = std::int64_t{c.right - c.left} * std::int64_t{c.bottom - c.top};
-  if (count > static_cast<std::int64_t>(table_.size())) {
-    // Wider than the whole table: look at the cells there are instead.
-    for (const Cell& cell : table_)
-      if (cell.Used && cell.Col >= c.left && cell.Col < c.right && cell.Row >= c.top && cell.Row < c.bottom)
-        Visit(Sprite, Bounds, c, cell, Out);
+  if (count > static_cast<std::int64_t>(cells_.size())) {
+    // Wider than the filled part of the grid: look at the filled cells instead.
+    for (const auto& [key, cell] : cells_) {
+      const auto col = static_cast<std::int32_t>(static_cast<std::uint32_t>(key >> 32));
+      const auto row = static_cast<std::int32_t>(static_cast<std::uint32_t>(key));
+      if (col >= c.left && col < c.right && row >= c.top && row < c.bottom) Visit(Sprite, Bounds, cell, Out);
+    }
   } else {
     for (std::int32_t r = c.top; r < c.bottom; ++r)
-      for (std::int32_t col = c.left; col < c.right; ++col)
-        if (const Cell* cell = Find(col, r)) Visit(Sprite, Bounds, c, *cell, Out);
+      for (std::int32_t col = c.left; col < c.right; ++col) {
+        const auto it = cells_.find(Key(col, r));
+        if (it != cells_.end()) Visit(Sprite, Bounds, it->second, Out);
+      }
   }
-  for (TSprite* s : large_)
-    if (s != Sprite && RectsOverlap(Bounds, s->collision_.Bounds)) Out.push_back(s);
+  Visit(Sprite, Bounds, large_, Out);
   std::sort(Out.begin(), Out.end(),
             [](const TSprite* a, const TSprite* b) { return a->collision_.Rank < b->collision_.Rank; });
 }

@@ -159,9 +159,9 @@ void TImageSprite::Render() {
 }
 
 bool TImageSprite::Overlaps(TSprite* Sprite) {
-  if (!ExactHit) return true;
   auto* other = dynamic_cast<TImageSprite*>(Sprite);
-  return other ? PixelHitTest(other) : true;
+  if (other && ExactHit) return PixelHitTest(other);
+  return true;
 }
 
 bool TImageSprite::PixelHitTest(TImageSprite* Other) {
