@@ -1,6 +1,6 @@
 #pragma once
 // The multimedia clock: milliseconds since the system started, 32 bits, wrapping after about
-// 49.7 days. Tests replace the clock by a virtual one they set and advance.
+// 49.7 days. Tests replace the clock by a virtual one they set and advance (MMSystemTesting.h).
 #include <cstdint>
 
 #include "platform/base/Types.h"
@@ -14,13 +14,9 @@ using MMRESULT = UINT;
 
 DWORD timeGetTime();
 
-// Switches to a virtual clock showing `now`; timeGetTime then returns it until changed.
-void SetVirtualTime(DWORD now);
-// Moves the virtual clock on (wrapping); switches to it first if the real clock was in use.
-void AdvanceVirtualTime(DWORD milliseconds);
-// Back to the real monotonic clock.
-void UseRealClock();
-bool UsingVirtualClock();
+// Waits until timeGetTime has moved on by `milliseconds`: the calling thread sleeps while the
+// real clock runs; a virtual clock (MMSystemTesting.h) is moved on at once instead.
+void WaitClock(DWORD milliseconds);
 
 // ---- Joysticks: the machine's game controllers (SDL's joysticks, in SDL's order) --------------
 inline constexpr MMRESULT JOYERR_NOERROR = 0;

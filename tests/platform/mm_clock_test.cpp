@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 
 namespace {
 
