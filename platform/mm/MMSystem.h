@@ -1,6 +1,6 @@
 #pragma once
 // The multimedia clock: milliseconds since the system started, 32 bits, wrapping after about
-// 49.7 days. Tests replace the clock by a virtual one they set and advance (MMSystemTesting.h).
+// 49.7 days. Tests replace the clock by a virtual one they set and advance.
 #include <cstdint>
 
 #include "platform/base/Types.h"
@@ -15,7 +15,7 @@ using MMRESULT = UINT;
 DWORD timeGetTime();
 
 // Waits until timeGetTime has moved on by `milliseconds`: the calling thread sleeps while the
-// real clock runs; a virtual clock (MMSystemTesting.h) is moved on at once instead.
+// real clock runs; the virtual clock of tests is moved on at once instead.
 void WaitClock(DWORD milliseconds);
 
 // ---- Joysticks: the machine's game controllers (SDL's joysticks, in SDL's order) --------------

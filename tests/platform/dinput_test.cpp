@@ -111,6 +111,10 @@ TEST_F(DInput, TheModuleIsLoadableAndCreationChecksItsArguments) {
   SetCreateFails(true);
   EXPECT_EQ(create(Instance(), DIRECTINPUT_VERSION, &di, nullptr), DIERR_GENERIC);
   EXPECT_EQ(di, nullptr);
+  // The failure lasts until the configuration is set again.
+  SetConfig(DefaultConfig());
+  ASSERT_EQ(create(Instance(), DIRECTINPUT_VERSION, &di, nullptr), DI_OK);
+  EXPECT_EQ(di->Release(), 0u);
 }
 
 TEST_F(DInput, DevicesAreEnumeratedAndCreatedAsConfigured) {

@@ -32,4 +32,18 @@ TEST(MMClock, RealClockDoesNotRunBackwards) {
   mm::UseRealClock();
 }
 
+TEST(MMClock, WaitingMovesTheVirtualClockAtOnceAndSleepsOnTheRealOne) {
+  mm::SetVirtualTime(500);
+  mm::WaitClock(40);
+  EXPECT_EQ(mm::timeGetTime(), 540u);
+  mm::WaitClock(0);
+  EXPECT_EQ(mm::timeGetTime(), 540u);
+
+  mm::UseRealClock();
+  const mm::DWORD before = mm::timeGetTime();
+  mm::WaitClock(20);
+  EXPECT_GE(mm::timeGetTime() - before, 20u);
+  EXPECT_FALSE(mm::UsingVirtualClock());
+}
+
 }  // namespace
