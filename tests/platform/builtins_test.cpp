@@ -7,6 +7,7 @@
 
 #include "platform/builtins/Builtins.h"
 #include "platform/kernel/Library.h"
+#include "platform/kernel/LibraryTesting.h"
 
 namespace {
 

@@ -8,7 +8,9 @@
 
 #include "platform/clipboard/Clipboard.h"
 #include "platform/gdi/GdiInternal.h"
+#include "platform/gdi/GdiTesting.h"
 #include "platform/kernel/GlobalMemory.h"
+#include "platform/kernel/GlobalMemoryTesting.h"
 
 using namespace gdi;
 
