@@ -11,7 +11,7 @@ namespace dx {
 
 namespace {
 
-int g_dx_form_count = 0;
+int g_dxFormCount = 0;
 
 void SetToolWindowStyle(win::HWND app, bool on) {
   if (!app) return;
@@ -25,16 +25,16 @@ void SetToolWindowStyle(win::HWND app, bool on) {
 FW_REGISTER(TDXForm, nullptr)
 
 TDXForm::TDXForm(fw::TComponent* AOwner) : TForm(AOwner) {
-  ++g_dx_form_count;
+  ++g_dxFormCount;
   // The forms' own taskbar buttons stand in for the application's.
   SetToolWindowStyle(fw::GetApplication()->Handle(), true);
 }
 
 TDXForm::~TDXForm() {
-  if (g_dx_form_count-- == 1 && fw::Application) SetToolWindowStyle(fw::Application->Handle(), false);
+  if (g_dxFormCount-- == 1 && fw::Application) SetToolWindowStyle(fw::Application->Handle(), false);
 }
 
-int TDXForm::InstanceCount() { return g_dx_form_count; }
+int TDXForm::InstanceCount() { return g_dxFormCount; }
 
 void TDXForm::CreateParams(fw::TCreateParams& Params) {
   inherited::CreateParams(Params);

@@ -10,7 +10,7 @@ namespace dx {
 namespace {
 
 // The timer whose IdleStep sits in the application's idle handler slot, if any.
-TCustomDXTimer* g_idle_owner = nullptr;
+TCustomDXTimer* g_idleOwner = nullptr;
 
 }  // namespace
 
@@ -52,7 +52,7 @@ void TCustomDXTimer::Notification(fw::TComponent* AComponent, fw::TOperation Ope
   inherited::Notification(AComponent, Operation);
   if (Operation == fw::opRemove && AComponent == app_) {
     // The application goes first: its hooks and its idle slot go with it.
-    if (g_idle_owner == this) g_idle_owner = nullptr;
+    if (g_idleOwner == this) g_idleOwner = nullptr;
     app_ = nullptr;
     hook_id_ = -1;
   }
@@ -124,14 +124,14 @@ void TCustomDXTimer::StartIdleLoop() {
   old_time_ = mm::timeGetTime();
   old_time_fps_ = old_time_;
   app_->OnIdle = [this](fw::TObject* Sender, bool& Done) { IdleStep(Sender, Done); };
-  g_idle_owner = this;
+  g_idleOwner = this;
 }
 
 void TCustomDXTimer::StopIdleLoop() {
   // Only the loop this timer installed: a timer that has lost the slot to one started later
   // must not stop that one's frames.
-  if (g_idle_owner != this) return;
-  g_idle_owner = nullptr;
+  if (g_idleOwner != this) return;
+  g_idleOwner = nullptr;
   if (app_) app_->OnIdle.Clear();
 }
 

@@ -57,11 +57,11 @@ win::GUID* TDXDrawDisplay::DriverGuid() const { return dxdraw_ ? dxdraw_->Driver
 namespace {
 
 struct ModeList {
-  std::vector<ddraw::DDSURFACEDESC> descs;
+  std::vector<ddraw::DDSURFACEDESC> Descs;
 };
 
 ddraw::HRESULT CollectMode(ddraw::DDSURFACEDESC* desc, void* context) {
-  static_cast<ModeList*>(context)->descs.push_back(*desc);
+  static_cast<ModeList*>(context)->Descs.push_back(*desc);
   return static_cast<ddraw::HRESULT>(ddraw::DDENUMRET_OK);
 }
 
@@ -84,9 +84,9 @@ void TDXDrawDisplay::LoadDisplayModes() {
     auto temp = std::make_unique<TDirectDraw>(DriverGuid(), true);
     temp->SetLastResult(temp->IDraw()->EnumDisplayModes(0, nullptr, &list, &CollectMode));
   }
-  std::stable_sort(list.descs.begin(), list.descs.end(),
+  std::stable_sort(list.Descs.begin(), list.Descs.end(),
                    [](const auto& a, const auto& b) { return CompareModes(a, b) < 0; });
-  for (const auto& d : list.descs) static_cast<TDXDrawDisplayMode*>(modes_->Add())->surface_desc_ = d;
+  for (const auto& d : list.Descs) static_cast<TDXDrawDisplayMode*>(modes_->Add())->surface_desc_ = d;
 }
 
 int TDXDrawDisplay::Count() {

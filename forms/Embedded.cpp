@@ -3,8 +3,8 @@
 namespace forms {
 
 std::string_view FindEmbeddedForm(std::string_view name) {
-  for (const EmbeddedForm* f = kEmbeddedForms; f->name; ++f)
-    if (name == f->name) return {f->text, f->size};
+  for (const EmbeddedForm* f = kEmbeddedForms; f->Name; ++f)
+    if (name == f->Name) return {f->Text, f->Size};
   return {};
 }
 

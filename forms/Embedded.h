@@ -5,9 +5,9 @@
 namespace forms {
 
 struct EmbeddedForm {
-  const char* name;  // file stem, which is the form's unit name
-  const char* text;
-  std::size_t size;
+  const char* Name;  // file stem, which is the form's unit name
+  const char* Text;
+  std::size_t Size;
 };
 
 // Terminated by an entry whose name is null.

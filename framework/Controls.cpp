@@ -145,10 +145,10 @@ bool GraphicEvents::eventFilter(QObject* obj, QEvent* ev) {
 // TControl
 
 struct TControl::WidgetRef {
-  QPointer<QWidget> w;
+  QPointer<QWidget> Widget;
 };
 
-QWidget* TControl::WidgetIfMade() const { return widget_->w.data(); }
+QWidget* TControl::WidgetIfMade() const { return widget_->Widget.data(); }
 
 FW_REGISTER(TControl, [](TClassBuilder<TControl>& b) {
   b.Integer("Left", &TControl::Left, &TControl::SetLeft);
@@ -265,7 +265,7 @@ void TControl::SetVisible(bool Value) {
 
 bool TControl::Showing() const {
   if (!visible_) return false;
-  return parent_ ? parent_->Showing() : (widget_->w && widget_->w->isVisible());
+  return parent_ ? parent_->Showing() : (widget_->Widget && widget_->Widget->isVisible());
 }
 
 void TControl::SetEnabled(bool Value) {
@@ -345,12 +345,12 @@ void TControl::SetText(const std::string& Value) {
 }
 
 QWidget* TControl::Widget() {
-  if (!widget_->w) MakeWidget();
-  return widget_->w;
+  if (!widget_->Widget) MakeWidget();
+  return widget_->Widget;
 }
 
 void TControl::MakeWidget() {
-  if (widget_->w || making_widget_) return;
+  if (widget_->Widget || making_widget_) return;
   QWidget* pw = nullptr;
   if (parent_) {
     pw = parent_->ClientWidget();
@@ -369,7 +369,7 @@ void TControl::MakeWidget() {
   }
   making_widget_ = false;
   if (!w) return;
-  widget_->w = w;
+  widget_->Widget = w;
   if (!dynamic_cast<TWinControl*>(this)) {
     // Controls without a window lie below the windowed ones of their parent, as they are drawn
     // on the parent's own surface.
@@ -392,12 +392,12 @@ void TControl::MakeWidget() {
   }
 }
 
-void TControl::SetWidgetPointer(QWidget* W) { widget_->w = W; }
+void TControl::SetWidgetPointer(QWidget* W) { widget_->Widget = W; }
 
 void TControl::ReleaseWidget() {
-  if (widget_->w) {
-    QWidget* w = widget_->w;
-    widget_->w = nullptr;
+  if (widget_->Widget) {
+    QWidget* w = widget_->Widget;
+    widget_->Widget = nullptr;
     delete w;
   }
 }
@@ -417,63 +417,63 @@ void TControl::UpdateWidget() {
 TPoint TControl::WidgetOffset() const { return TPoint{0, 0}; }
 
 void TControl::ApplyBounds() {
-  if (!widget_->w) return;
+  if (!widget_->Widget) return;
   TPoint o = WidgetOffset();
-  widget_->w->setGeometry(left_ + o.x, top_ + o.y, std::max(0, width_), std::max(0, height_));
+  widget_->Widget->setGeometry(left_ + o.x, top_ + o.y, std::max(0, width_), std::max(0, height_));
 }
 
 void TControl::ApplyFont() {
-  if (!widget_->w) return;
-  widget_->w->setFont(font_->ToQFont());
-  QPalette pal = widget_->w->palette();
+  if (!widget_->Widget) return;
+  widget_->Widget->setFont(font_->ToQFont());
+  QPalette pal = widget_->Widget->palette();
   QColor c = ToQColor(font_->Color());
   pal.setColor(QPalette::WindowText, c);
   pal.setColor(QPalette::Text, c);
   pal.setColor(QPalette::ButtonText, c);
-  widget_->w->setPalette(pal);
-  widget_->w->update();
+  widget_->Widget->setPalette(pal);
+  widget_->Widget->update();
 }
 
 void TControl::ApplyColor() {
-  if (widget_->w) widget_->w->update();
+  if (widget_->Widget) widget_->Widget->update();
 }
 
 void TControl::ApplyCursor() {
-  if (!widget_->w) return;
+  if (!widget_->Widget) return;
   switch (cursor_) {
-    case crDefault: widget_->w->unsetCursor(); break;
-    case crNone: widget_->w->setCursor(Qt::BlankCursor); break;
-    case crCross: widget_->w->setCursor(Qt::CrossCursor); break;
-    case crIBeam: widget_->w->setCursor(Qt::IBeamCursor); break;
-    case crSizeNESW: widget_->w->setCursor(Qt::SizeBDiagCursor); break;
-    case crSizeNS: widget_->w->setCursor(Qt::SizeVerCursor); break;
-    case crSizeNWSE: widget_->w->setCursor(Qt::SizeFDiagCursor); break;
-    case crSizeWE: widget_->w->setCursor(Qt::SizeHorCursor); break;
-    case crUpArrow: widget_->w->setCursor(Qt::UpArrowCursor); break;
-    case crHourGlass: widget_->w->setCursor(Qt::WaitCursor); break;
-    case crNo: widget_->w->setCursor(Qt::ForbiddenCursor); break;
-    case crAppStart: widget_->w->setCursor(Qt::BusyCursor); break;
-    case crHelp: widget_->w->setCursor(Qt::WhatsThisCursor); break;
-    case crHandPoint: widget_->w->setCursor(Qt::PointingHandCursor); break;
-    case crSizeAll: widget_->w->setCursor(Qt::SizeAllCursor); break;
-    default: widget_->w->setCursor(Qt::ArrowCursor); break;
+    case crDefault: widget_->Widget->unsetCursor(); break;
+    case crNone: widget_->Widget->setCursor(Qt::BlankCursor); break;
+    case crCross: widget_->Widget->setCursor(Qt::CrossCursor); break;
+    case crIBeam: widget_->Widget->setCursor(Qt::IBeamCursor); break;
+    case crSizeNESW: widget_->Widget->setCursor(Qt::SizeBDiagCursor); break;
+    case crSizeNS: widget_->Widget->setCursor(Qt::SizeVerCursor); break;
+    case crSizeNWSE: widget_->Widget->setCursor(Qt::SizeFDiagCursor); break;
+    case crSizeWE: widget_->Widget->setCursor(Qt::SizeHorCursor); break;
+    case crUpArrow: widget_->Widget->setCursor(Qt::UpArrowCursor); break;
+    case crHourGlass: widget_->Widget->setCursor(Qt::WaitCursor); break;
+    case crNo: widget_->Widget->setCursor(Qt::ForbiddenCursor); break;
+    case crAppStart: widget_->Widget->setCursor(Qt::BusyCursor); break;
+    case crHelp: widget_->Widget->setCursor(Qt::WhatsThisCursor); break;
+    case crHandPoint: widget_->Widget->setCursor(Qt::PointingHandCursor); break;
+    case crSizeAll: widget_->Widget->setCursor(Qt::SizeAllCursor); break;
+    default: widget_->Widget->setCursor(Qt::ArrowCursor); break;
   }
 }
 
 void TControl::ApplyVisible() {
-  if (widget_->w) widget_->w->setVisible(visible_);
+  if (widget_->Widget) widget_->Widget->setVisible(visible_);
 }
 
 void TControl::ApplyEnabled() {
-  if (widget_->w) widget_->w->setEnabled(enabled_);
+  if (widget_->Widget) widget_->Widget->setEnabled(enabled_);
 }
 
 void TControl::Invalidate() {
-  if (widget_->w) widget_->w->update();
+  if (widget_->Widget) widget_->Widget->update();
 }
 
 void TControl::BringToFront() {
-  if (widget_->w) widget_->w->raise();
+  if (widget_->Widget) widget_->Widget->raise();
   if (parent_) {
     auto& v = parent_->controls_;
     v.erase(std::remove(v.begin(), v.end(), this), v.end());
@@ -482,7 +482,7 @@ void TControl::BringToFront() {
 }
 
 void TControl::SendToBack() {
-  if (widget_->w) widget_->w->lower();
+  if (widget_->Widget) widget_->Widget->lower();
   if (parent_) {
     auto& v = parent_->controls_;
     v.erase(std::remove(v.begin(), v.end(), this), v.end());

@@ -47,18 +47,18 @@ struct FileFormat {
 };
 
 struct Registry {
-  std::vector<TGraphicClass> classes;
-  std::vector<FileFormat> files;
-  std::vector<std::pair<win::UINT, TGraphicClass>> clipboard;
+  std::vector<TGraphicClass> Classes;
+  std::vector<FileFormat> Files;
+  std::vector<std::pair<win::UINT, TGraphicClass>> Clipboard;
 };
 
 Registry& Reg() {
   static Registry* r = [] {
     auto* reg = new Registry;  // lives as long as the program
     const TGraphicClass bmp = GraphicClass<TBitmap>();
-    reg->classes.push_back(bmp);
-    reg->files.push_back({"bmp", "Bitmaps", bmp});
-    reg->clipboard.emplace_back(win::CF_BITMAP, bmp);
+    reg->Classes.push_back(bmp);
+    reg->Files.push_back({"bmp", "Bitmaps", bmp});
+    reg->Clipboard.emplace_back(win::CF_BITMAP, bmp);
     return reg;
   }();
   return *r;
@@ -76,34 +76,34 @@ const std::string& TGraphicClass::Name() const { return Info->Name; }
 
 void TPicture::RegisterGraphicClass(const TGraphicClass& AGraphicClass) {
   Registry& r = Reg();
-  for (auto& c : r.classes)
+  for (auto& c : r.Classes)
     if (c.Info == AGraphicClass.Info) {
       c = AGraphicClass;
       return;
     }
-  r.classes.push_back(AGraphicClass);
+  r.Classes.push_back(AGraphicClass);
 }
 
 void TPicture::RegisterFileFormat(const std::string& AExtension, const std::string& ADescription,
                                   const TGraphicClass& AGraphicClass) {
   RegisterGraphicClass(AGraphicClass);
-  Reg().files.push_back({Lower(AExtension), ADescription, AGraphicClass});
+  Reg().Files.push_back({Lower(AExtension), ADescription, AGraphicClass});
 }
 
 void TPicture::RegisterClipboardFormat(win::UINT AFormat, const TGraphicClass& AGraphicClass) {
   RegisterGraphicClass(AGraphicClass);
-  Reg().clipboard.emplace_back(AFormat, AGraphicClass);
+  Reg().Clipboard.emplace_back(AFormat, AGraphicClass);
 }
 
 void TPicture::UnregisterGraphicClass(const TClassInfo& AClass) {
   Registry& r = Reg();
-  std::erase_if(r.classes, [&](const TGraphicClass& c) { return c.Info == &AClass; });
-  std::erase_if(r.files, [&](const FileFormat& f) { return f.Class.Info == &AClass; });
-  std::erase_if(r.clipboard, [&](const auto& c) { return c.second.Info == &AClass; });
+  std::erase_if(r.Classes, [&](const TGraphicClass& c) { return c.Info == &AClass; });
+  std::erase_if(r.Files, [&](const FileFormat& f) { return f.Class.Info == &AClass; });
+  std::erase_if(r.Clipboard, [&](const auto& c) { return c.second.Info == &AClass; });
 }
 
 const TGraphicClass* TPicture::FindGraphicClass(const std::string& AClassName) {
-  for (const auto& c : Reg().classes)
+  for (const auto& c : Reg().Classes)
     if (AnsiSameText(c.Info->Name, AClassName)) return &c;
   return nullptr;
 }
@@ -111,7 +111,7 @@ const TGraphicClass* TPicture::FindGraphicClass(const std::string& AClassName) {
 const TGraphicClass* TPicture::FindFileFormat(const std::string& AExtension) {
   const std::string ext = Lower(AExtension);
   // The latest registration of an extension wins.
-  const auto& files = Reg().files;
+  const auto& files = Reg().Files;
   for (auto it = files.rbegin(); it != files.rend(); ++it)
     if (it->Extension == ext) return &it->Class;
   return nullptr;
@@ -119,14 +119,14 @@ const TGraphicClass* TPicture::FindFileFormat(const std::string& AExtension) {
 
 std::string TPicture::FileFormatDescription(const std::string& AExtension) {
   const std::string ext = Lower(AExtension);
-  const auto& files = Reg().files;
+  const auto& files = Reg().Files;
   for (auto it = files.rbegin(); it != files.rend(); ++it)
     if (it->Extension == ext) return it->Description;
   return {};
 }
 
 const TGraphicClass* TPicture::FindClipboardFormat(win::UINT AFormat) {
-  const auto& formats = Reg().clipboard;
+  const auto& formats = Reg().Clipboard;
   for (auto it = formats.rbegin(); it != formats.rend(); ++it)
     if (it->first == AFormat) return &it->second;
   return nullptr;

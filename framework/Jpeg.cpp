@@ -18,17 +18,17 @@ namespace {
 constexpr int kMaxScans = 500;
 
 struct ErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
-  bool too_large;
-  int width, height;
+  jpeg_error_mgr Pub;
+  std::jmp_buf Jump;
+  char Message[JMSG_LENGTH_MAX];
+  bool TooLarge;
+  int Width, Height;
 };
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
   auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, err->message);
-  std::longjmp(err->jump, 1);
+  (*cinfo->err->format_message)(cinfo, err->Message);
+  std::longjmp(err->Jump, 1);
 }
 
 // Warnings (premature end of data, corrupt entropy data, ...) mean the picture is damaged: they
@@ -44,8 +44,8 @@ void ProgressMonitor(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->input_scan_number > kMaxScans) {
       auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-      std::snprintf(err->message, sizeof err->message, "more than %d scans", kMaxScans);
-      std::longjmp(err->jump, 1);
+      std::snprintf(err->Message, sizeof err->Message, "more than %d scans", kMaxScans);
+      std::longjmp(err->Jump, 1);
     }
   }
 }
@@ -57,13 +57,13 @@ enum class Stage { Header, Pixels };
 bool Decode(const std::uint8_t* data, std::size_t size, Stage stage, ErrorManager* err,
             jpeg_decompress_struct* cinfo, jpeg_progress_mgr* progress, std::vector<std::uint8_t>* scratch,
             TJpegPixels* out) {
-  cinfo->err = jpeg_std_error(&err->pub);
-  err->pub.error_exit = ErrorExit;
-  err->pub.emit_message = EmitMessage;
-  err->pub.output_message = OutputMessage;
-  err->message[0] = 0;
-  err->too_large = false;
-  if (setjmp(err->jump)) {
+  cinfo->err = jpeg_std_error(&err->Pub);
+  err->Pub.error_exit = ErrorExit;
+  err->Pub.emit_message = EmitMessage;
+  err->Pub.output_message = OutputMessage;
+  err->Message[0] = 0;
+  err->TooLarge = false;
+  if (setjmp(err->Jump)) {
     jpeg_destroy_decompress(cinfo);
     return false;
   }
@@ -76,7 +76,7 @@ bool Decode(const std::uint8_t* data, std::size_t size, Stage stage, ErrorManage
   out->Width = static_cast<int>(cinfo->image_width);
   out->Height = static_cast<int>(cinfo->image_height);
   if (std::int64_t{out->Width} * out->Height > kMaxJpegPixels) {
-    err->too_large = true;
+    err->TooLarge = true;
     jpeg_destroy_decompress(cinfo);
     return false;
   }
@@ -119,18 +119,18 @@ bool Decode(const std::uint8_t* data, std::size_t size, Stage stage, ErrorManage
 }
 
 struct Session {
-  ErrorManager err{};
-  jpeg_decompress_struct cinfo{};
-  jpeg_progress_mgr progress{};
-  std::vector<std::uint8_t> scratch;
+  ErrorManager Errors{};
+  jpeg_decompress_struct Decompress{};
+  jpeg_progress_mgr Progress{};
+  std::vector<std::uint8_t> Scratch;
 };
 
 void Run(const std::uint8_t* data, std::size_t size, Stage stage, TJpegPixels& out) {
   if (!data || size == 0) throw EInvalidGraphic(Format(msg::JpegError, "no data"));
   auto s = std::make_unique<Session>();
-  if (!Decode(data, size, stage, &s->err, &s->cinfo, &s->progress, &s->scratch, &out)) {
-    if (s->err.too_large) throw EInvalidGraphic(Format(msg::JpegTooLarge, out.Width, out.Height));
-    throw EInvalidGraphic(Format(msg::JpegError, std::string(s->err.message)));
+  if (!Decode(data, size, stage, &s->Errors, &s->Decompress, &s->Progress, &s->Scratch, &out)) {
+    if (s->Errors.TooLarge) throw EInvalidGraphic(Format(msg::JpegTooLarge, out.Width, out.Height));
+    throw EInvalidGraphic(Format(msg::JpegError, std::string(s->Errors.Message)));
   }
 }
 

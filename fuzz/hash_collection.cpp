@@ -15,15 +15,15 @@ const char* const kNames[] = {"", "a", "A", "b", "img1", "IMG1", "background", "
 constexpr std::size_t kNameCount = sizeof(kNames) / sizeof(kNames[0]);
 
 struct Model {
-  std::string name;
-  std::uint64_t stamp;  // when it was last linked under its name
+  std::string Name;
+  std::uint64_t Stamp;  // when it was last linked under its name
 };
 
 // Of the items named alike, the one linked last; -1 when none.
 int Expected(const std::vector<Model>& model, const std::string& name) {
   int best = -1;
   for (std::size_t i = 0; i < model.size(); ++i)
-    if (fw::AnsiSameText(model[i].name, name) && (best < 0 || model[i].stamp > model[best].stamp))
+    if (fw::AnsiSameText(model[i].Name, name) && (best < 0 || model[i].Stamp > model[best].Stamp))
       best = static_cast<int>(i);
   return best;
 }
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           const std::size_t i = arg % n;
           const std::string name = kNames[(arg / n) % kNameCount];
           item(i)->SetName(name);
-          if (model[i].name != name) model[i] = {name, ++clock};
+          if (model[i].Name != name) model[i] = {name, ++clock};
         }
         break;
       case 2:  // delete

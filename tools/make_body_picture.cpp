@@ -20,10 +20,10 @@ constexpr int kSize = 50;
 
 // A small deterministic generator, so that the picture is the same on every run.
 struct Lcg {
-  std::uint32_t state = 20240607u;
+  std::uint32_t State = 20240607u;
   double Next() {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
+    State = State * 1664525u + 1013904223u;
+    return static_cast<double>(State >> 8) / static_cast<double>(1u << 24);
   }
 };
 

@@ -27,27 +27,27 @@ constexpr int kCanvas = 256;
 constexpr int kSizes[] = {16, 32, 48, 64, 128, 256};
 
 struct Rgba {
-  int r, g, b;
-  double a = 1.0;
+  int R, G, B;
+  double A = 1.0;
   bool operator==(const Rgba&) const = default;
 };
 constexpr Rgba kNone{0, 0, 0, 0.0};
 
 // A path in canvas units: moves, lines, quadratic curves, round rectangles and circles.
 struct Step {
-  enum Kind { Move, Line, Quad, Close, RoundRect, Circle } kind;
-  double v[5];
+  enum Kind { Move, Line, Quad, Close, RoundRect, Circle } Kind;
+  double V[5];
 };
 using Path = std::vector<Step>;
 
 struct Shape {
-  Path path;
-  Rgba fillTop = kNone;
-  Rgba fillBottom = kNone;  // vertical gradient from fillTop at y0 to fillBottom at y1
-  double y0 = 0, y1 = 0;
-  Rgba stroke = kNone;
-  double strokeWidth = 0;
-  bool clipToTank = true;
+  Path Steps;
+  Rgba FillTop = kNone;
+  Rgba FillBottom = kNone;  // vertical gradient from fillTop at y0 to fillBottom at y1
+  double Y0 = 0, Y1 = 0;
+  Rgba Stroke = kNone;
+  double StrokeWidth = 0;
+  bool ClipToTank = true;
 };
 
 Path RoundRect(double x, double y, double w, double h, double r) {
@@ -93,20 +93,20 @@ std::vector<Shape> Drawing() {
                  {255, 255, 255, 0.9}, 4});
   // The tank's rim, drawn last and never clipped.
   Shape rim{kTank, kNone, kNone, 0, 0, {22, 74, 122}, 8};
-  rim.clipToTank = false;
+  rim.ClipToTank = false;
   s.push_back(rim);
   return s;
 }
 
 // ---- QPainter ----
 
-QColor ToQt(const Rgba& c) { return QColor(c.r, c.g, c.b, static_cast<int>(c.a * 255 + 0.5)); }
+QColor ToQt(const Rgba& c) { return QColor(c.R, c.G, c.B, static_cast<int>(c.A * 255 + 0.5)); }
 
 QPainterPath ToQt(const Path& path) {
   QPainterPath q;
   for (const Step& st : path) {
-    const double* v = st.v;
-    switch (st.kind) {
+    const double* v = st.V;
+    switch (st.Kind) {
       case Step::Move: q.moveTo(v[0], v[1]); break;
       case Step::Line: q.lineTo(v[0], v[1]); break;
       case Step::Quad: q.quadTo(v[0], v[1], v[2], v[3]); break;
@@ -127,18 +127,18 @@ QImage Paint(int size) {
   const QPainterPath tank = ToQt(kTank);
   for (const Shape& s : Drawing()) {
     p.save();
-    if (s.clipToTank) p.setClipPath(tank);
-    const QPainterPath path = ToQt(s.path);
-    if (s.fillTop == s.fillBottom && s.fillTop.a > 0) {
-      p.fillPath(path, ToQt(s.fillTop));
-    } else if (s.fillTop.a > 0) {
-      QLinearGradient g(0, s.y0, 0, s.y1);
-      g.setColorAt(0, ToQt(s.fillTop));
-      g.setColorAt(1, ToQt(s.fillBottom));
+    if (s.ClipToTank) p.setClipPath(tank);
+    const QPainterPath path = ToQt(s.Steps);
+    if (s.FillTop == s.FillBottom && s.FillTop.A > 0) {
+      p.fillPath(path, ToQt(s.FillTop));
+    } else if (s.FillTop.A > 0) {
+      QLinearGradient g(0, s.Y0, 0, s.Y1);
+      g.setColorAt(0, ToQt(s.FillTop));
+      g.setColorAt(1, ToQt(s.FillBottom));
       p.fillPath(path, g);
     }
-    if (s.strokeWidth > 0) {
-      QPen pen(ToQt(s.stroke), s.strokeWidth);
+    if (s.StrokeWidth > 0) {
+      QPen pen(ToQt(s.Stroke), s.StrokeWidth);
       pen.setCapStyle(Qt::RoundCap);
       pen.setJoinStyle(Qt::RoundJoin);
       p.strokePath(path, pen);
@@ -158,26 +158,26 @@ std::string Num(double v) {
 
 std::string Colour(const Rgba& c) {
   char buf[16];
-  std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
+  std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.R, c.G, c.B);
   return buf;
 }
 
 std::string Opacity(const char* attr, const Rgba& c) {
-  return c.a < 1.0 ? std::string(" ") + attr + "=\"" + Num(c.a) + "\"" : "";
+  return c.A < 1.0 ? std::string(" ") + attr + "=\"" + Num(c.A) + "\"" : "";
 }
 
 std::string Element(const Path& path) {
   const Step& first = path.front();
-  const double* v = first.v;
-  if (first.kind == Step::RoundRect)
+  const double* v = first.V;
+  if (first.Kind == Step::RoundRect)
     return "<rect x=\"" + Num(v[0]) + "\" y=\"" + Num(v[1]) + "\" width=\"" + Num(v[2]) +
            "\" height=\"" + Num(v[3]) + "\" rx=\"" + Num(v[4]) + "\"";
-  if (first.kind == Step::Circle)
+  if (first.Kind == Step::Circle)
     return "<circle cx=\"" + Num(v[0]) + "\" cy=\"" + Num(v[1]) + "\" r=\"" + Num(v[2]) + "\"";
   std::string d;
   for (const Step& st : path) {
-    const double* w = st.v;
-    switch (st.kind) {
+    const double* w = st.V;
+    switch (st.Kind) {
       case Step::Move: d += "M" + Num(w[0]) + " " + Num(w[1]); break;
       case Step::Line: d += "L" + Num(w[0]) + " " + Num(w[1]); break;
       case Step::Quad:
@@ -195,26 +195,26 @@ std::string Svg() {
   int n = 0;
   for (const Shape& s : Drawing()) {
     std::string attrs;
-    if (s.fillTop == s.fillBottom && s.fillTop.a > 0) {
-      attrs += " fill=\"" + Colour(s.fillTop) + "\"" + Opacity("fill-opacity", s.fillTop);
-    } else if (s.fillTop.a > 0) {
+    if (s.FillTop == s.FillBottom && s.FillTop.A > 0) {
+      attrs += " fill=\"" + Colour(s.FillTop) + "\"" + Opacity("fill-opacity", s.FillTop);
+    } else if (s.FillTop.A > 0) {
       const std::string id = "g" + std::to_string(n++);
       defs += "    <linearGradient id=\"" + id + "\" gradientUnits=\"userSpaceOnUse\" x1=\"0\" y1=\"" +
-              Num(s.y0) + "\" x2=\"0\" y2=\"" + Num(s.y1) + "\">\n" +
-              "      <stop offset=\"0\" stop-color=\"" + Colour(s.fillTop) + "\"" +
-              Opacity("stop-opacity", s.fillTop) + "/>\n" +
-              "      <stop offset=\"1\" stop-color=\"" + Colour(s.fillBottom) + "\"" +
-              Opacity("stop-opacity", s.fillBottom) + "/>\n    </linearGradient>\n";
+              Num(s.Y0) + "\" x2=\"0\" y2=\"" + Num(s.Y1) + "\">\n" +
+              "      <stop offset=\"0\" stop-color=\"" + Colour(s.FillTop) + "\"" +
+              Opacity("stop-opacity", s.FillTop) + "/>\n" +
+              "      <stop offset=\"1\" stop-color=\"" + Colour(s.FillBottom) + "\"" +
+              Opacity("stop-opacity", s.FillBottom) + "/>\n    </linearGradient>\n";
       attrs += " fill=\"url(#" + id + ")\"";
     } else {
       attrs += " fill=\"none\"";
     }
-    if (s.strokeWidth > 0)
-      attrs += " stroke=\"" + Colour(s.stroke) + "\"" + Opacity("stroke-opacity", s.stroke) +
-               " stroke-width=\"" + Num(s.strokeWidth) +
+    if (s.StrokeWidth > 0)
+      attrs += " stroke=\"" + Colour(s.Stroke) + "\"" + Opacity("stroke-opacity", s.Stroke) +
+               " stroke-width=\"" + Num(s.StrokeWidth) +
                "\" stroke-linecap=\"round\" stroke-linejoin=\"round\"";
-    if (s.clipToTank) attrs += " clip-path=\"url(#tank)\"";
-    body += "  " + Element(s.path) + attrs + "/>\n";
+    if (s.ClipToTank) attrs += " clip-path=\"url(#tank)\"";
+    body += "  " + Element(s.Steps) + attrs + "/>\n";
   }
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" "

@@ -40,15 +40,15 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 struct Rgb {
-  std::uint8_t r, g, b;
+  std::uint8_t R, G, B;
 };
 
 struct Image {
-  int w = 0, h = 0;
-  std::vector<Rgb> px;
-  Image(int W, int H) : w(W), h(H), px(static_cast<std::size_t>(W) * H) {}
-  Rgb& at(int x, int y) { return px[static_cast<std::size_t>(y) * w + x]; }
-  const Rgb& at(int x, int y) const { return px[static_cast<std::size_t>(y) * w + x]; }
+  int W = 0, H = 0;
+  std::vector<Rgb> Px;
+  Image(int W, int H) : W(W), H(H), Px(static_cast<std::size_t>(W) * H) {}
+  Rgb& at(int x, int y) { return Px[static_cast<std::size_t>(y) * W + x]; }
+  const Rgb& at(int x, int y) const { return Px[static_cast<std::size_t>(y) * W + x]; }
 };
 
 std::uint8_t Clamp(double v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 255.0))); }
@@ -208,8 +208,8 @@ std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality, J_COLOR_SPAC
   unsigned char* out = nullptr;
   unsigned long out_size = 0;
   jpeg_mem_dest(&cinfo, &out, &out_size);
-  cinfo.image_width = static_cast<JDIMENSION>(img.w);
-  cinfo.image_height = static_cast<JDIMENSION>(img.h);
+  cinfo.image_width = static_cast<JDIMENSION>(img.W);
+  cinfo.image_height = static_cast<JDIMENSION>(img.H);
   cinfo.input_components = 3;
   cinfo.in_color_space = components;
   jpeg_set_defaults(&cinfo);
@@ -217,13 +217,13 @@ std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality, J_COLOR_SPAC
   // Full-resolution colour: flat areas of the transparent colour come back exactly.
   for (int c = 0; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(img.w) * 3);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(img.W) * 3);
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
-    for (int x = 0; x < img.w; ++x) {
-      row[3 * x] = img.at(x, y).r;
-      row[3 * x + 1] = img.at(x, y).g;
-      row[3 * x + 2] = img.at(x, y).b;
+    for (int x = 0; x < img.W; ++x) {
+      row[3 * x] = img.at(x, y).R;
+      row[3 * x + 1] = img.at(x, y).G;
+      row[3 * x + 2] = img.at(x, y).B;
     }
     JSAMPROW p = row.data();
     jpeg_write_scanlines(&cinfo, &p, 1);
@@ -239,7 +239,7 @@ std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality, J_COLOR_SPAC
 Image DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
   const fw::TJpegPixels p = fw::DecodeJpeg(bytes.data(), bytes.size());
   Image img(p.Width, p.Height);
-  for (std::size_t i = 0; i < img.px.size(); ++i) img.px[i] = Rgb{p.Rgb[3 * i], p.Rgb[3 * i + 1], p.Rgb[3 * i + 2]};
+  for (std::size_t i = 0; i < img.Px.size(); ++i) img.Px[i] = Rgb{p.Rgb[3 * i], p.Rgb[3 * i + 1], p.Rgb[3 * i + 2]};
   return img;
 }
 
@@ -254,12 +254,12 @@ Image DecodeJpegComponents(const std::vector<std::uint8_t>& bytes) {
   cinfo.out_color_space = JCS_YCbCr;
   jpeg_start_decompress(&cinfo);
   Image img(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(img.w) * 3);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(img.W) * 3);
   while (cinfo.output_scanline < cinfo.output_height) {
     const int y = static_cast<int>(cinfo.output_scanline);
     JSAMPROW p = row.data();
     jpeg_read_scanlines(&cinfo, &p, 1);
-    for (int x = 0; x < img.w; ++x) img.at(x, y) = Rgb{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+    for (int x = 0; x < img.W; ++x) img.at(x, y) = Rgb{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
   }
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
@@ -268,25 +268,25 @@ Image DecodeJpegComponents(const std::vector<std::uint8_t>& bytes) {
 
 // The coder's conversion of a colour into luma and colour differences.
 Rgb ToYcc(const Rgb& c) {
-  return Rgb{Clamp(0.299 * c.r + 0.587 * c.g + 0.114 * c.b),
-             Clamp(-0.168736 * c.r - 0.331264 * c.g + 0.5 * c.b + 128),
-             Clamp(0.5 * c.r - 0.418688 * c.g - 0.081312 * c.b + 128)};
+  return Rgb{Clamp(0.299 * c.R + 0.587 * c.G + 0.114 * c.B),
+             Clamp(-0.168736 * c.R - 0.331264 * c.G + 0.5 * c.B + 128),
+             Clamp(0.5 * c.R - 0.418688 * c.G - 0.081312 * c.B + 128)};
 }
 
-bool SameRgb(const Rgb& a, const Rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+bool SameRgb(const Rgb& a, const Rgb& b) { return a.R == b.R && a.G == b.G && a.B == b.B; }
 
 // Luma and colour differences that decode to exactly the colour: the rounded conversion, or
 // a neighbour of it where the rounding on the way back misses.
 Rgb ExactYcc(const Rgb& c) {
   const Rgb y = ToYcc(c);
   for (int d = 0; d < 27; ++d) {
-    const Rgb t{Clamp(y.r + d % 3 - (d % 3 == 2 ? 3 : 0)), Clamp(y.g + d / 3 % 3 - (d / 3 % 3 == 2 ? 3 : 0)),
-                Clamp(y.b + d / 9 - (d / 9 == 2 ? 3 : 0))};
+    const Rgb t{Clamp(y.R + d % 3 - (d % 3 == 2 ? 3 : 0)), Clamp(y.G + d / 3 % 3 - (d / 3 % 3 == 2 ? 3 : 0)),
+                Clamp(y.B + d / 9 - (d / 9 == 2 ? 3 : 0))};
     Image flat(8, 8);
-    std::fill(flat.px.begin(), flat.px.end(), t);
-    if (SameRgb(DecodeJpeg(EncodeJpeg(flat, 100, JCS_YCbCr)).px[0], c)) return t;
+    std::fill(flat.Px.begin(), flat.Px.end(), t);
+    if (SameRgb(DecodeJpeg(EncodeJpeg(flat, 100, JCS_YCbCr)).Px[0], c)) return t;
   }
-  std::fprintf(stderr, "no luma and colour differences decode to %02X%02X%02X\n", c.r, c.g, c.b);
+  std::fprintf(stderr, "no luma and colour differences decode to %02X%02X%02X\n", c.R, c.G, c.B);
   std::exit(1);
 }
 
@@ -383,15 +383,15 @@ bool FitBlock(int w, int h, int quality, std::uint8_t* in, const bool* key, std:
 // rounding stands between input and output.
 std::vector<std::uint8_t> EncodeKeyedJpeg(const Image& painted, const Rgb& key, int quality) {
   const Rgb target = ExactYcc(key);
-  Image input(painted.w, painted.h);
-  for (std::size_t i = 0; i < input.px.size(); ++i)
-    input.px[i] = SameRgb(painted.px[i], key) ? target : ToYcc(painted.px[i]);
+  Image input(painted.W, painted.H);
+  for (std::size_t i = 0; i < input.Px.size(); ++i)
+    input.Px[i] = SameRgb(painted.Px[i], key) ? target : ToYcc(painted.Px[i]);
   const Image decoded = DecodeJpegComponents(EncodeJpeg(input, quality, JCS_YCbCr));
-  auto component = [](Rgb& p, int c) -> std::uint8_t& { return c == 0 ? p.r : c == 1 ? p.g : p.b; };
+  auto component = [](Rgb& p, int c) -> std::uint8_t& { return c == 0 ? p.R : c == 1 ? p.G : p.B; };
   Rgb t3 = target;
-  for (int by = 0; by < painted.h; by += 8)
-    for (int bx = 0; bx < painted.w; bx += 8) {
-      const int w = std::min(8, painted.w - bx), h = std::min(8, painted.h - by);
+  for (int by = 0; by < painted.H; by += 8)
+    for (int bx = 0; bx < painted.W; bx += 8) {
+      const int w = std::min(8, painted.W - bx), h = std::min(8, painted.H - by);
       for (int c = 0; c < 3; ++c) {
         std::uint8_t in[64] = {};
         bool keyed[64] = {}, off = false;
@@ -435,9 +435,9 @@ std::vector<std::uint8_t> DibBody(int w, int h, int bitCount, int compression, c
   Put32(b, static_cast<std::uint32_t>(bits.size()));
   for (int i = 0; i < 4; ++i) Put32(b, 0);
   for (const Rgb& c : palette) {
-    b.push_back(c.b);
-    b.push_back(c.g);
-    b.push_back(c.r);
+    b.push_back(c.B);
+    b.push_back(c.G);
+    b.push_back(c.R);
     b.push_back(0);
   }
   b.insert(b.end(), bits.begin(), bits.end());
@@ -445,17 +445,17 @@ std::vector<std::uint8_t> DibBody(int w, int h, int bitCount, int compression, c
 }
 
 std::vector<std::uint8_t> Dib24(const Image& img) {
-  const int stride = (img.w * 3 + 3) & ~3;
-  std::vector<std::uint8_t> bits(static_cast<std::size_t>(stride) * img.h, 0);
-  for (int y = 0; y < img.h; ++y) {
-    std::uint8_t* row = &bits[static_cast<std::size_t>(img.h - 1 - y) * stride];  // bottom row first
-    for (int x = 0; x < img.w; ++x) {
-      row[3 * x] = img.at(x, y).b;
-      row[3 * x + 1] = img.at(x, y).g;
-      row[3 * x + 2] = img.at(x, y).r;
+  const int stride = (img.W * 3 + 3) & ~3;
+  std::vector<std::uint8_t> bits(static_cast<std::size_t>(stride) * img.H, 0);
+  for (int y = 0; y < img.H; ++y) {
+    std::uint8_t* row = &bits[static_cast<std::size_t>(img.H - 1 - y) * stride];  // bottom row first
+    for (int x = 0; x < img.W; ++x) {
+      row[3 * x] = img.at(x, y).B;
+      row[3 * x + 1] = img.at(x, y).G;
+      row[3 * x + 2] = img.at(x, y).R;
     }
   }
-  return DibBody(img.w, img.h, 24, 0, {}, bits);
+  return DibBody(img.W, img.H, 24, 0, {}, bits);
 }
 
 // RLE8, bottom row first: repeated bytes as runs, the rest as absolute runs, each row closed
@@ -527,7 +527,7 @@ int Nearest(const std::vector<Rgb>& pal, int first, int count, const Rgb& c) {
   int best = first;
   long best_d = 1L << 30;
   for (int i = first; i < first + count; ++i) {
-    const long dr = pal[i].r - c.r, dg = pal[i].g - c.g, db = pal[i].b - c.b;
+    const long dr = pal[i].R - c.R, dg = pal[i].G - c.G, db = pal[i].B - c.B;
     const long d = dr * dr + dg * dg + db * db;
     if (d < best_d) best_d = d, best = i;
   }
@@ -538,7 +538,7 @@ int Nearest(const std::vector<Rgb>& pal, int first, int count, const Rgb& c) {
 
 // The 16-bit display keys a pixel out when it falls into the transparent colour's 5-6-5 cell.
 bool Keyed565(const Rgb& p, const Rgb& key) {
-  return (p.r >> 3) == (key.r >> 3) && (p.g >> 2) == (key.g >> 2) && (p.b >> 3) == (key.b >> 3);
+  return (p.R >> 3) == (key.R >> 3) && (p.G >> 2) == (key.G >> 2) && (p.B >> 3) == (key.B >> 3);
 }
 
 // Where the picture was painted in the key, the decoded picture must be keyed, and nowhere
@@ -546,22 +546,22 @@ bool Keyed565(const Rgb& p, const Rgb& key) {
 // should show, an air pixel that comes back on it is a hole.
 bool CheckKey(const char* name, const Image& painted, const Image& decoded, const Rgb& key) {
   int lost = 0, holes = 0, exact = 0, keyed = 0;
-  for (std::size_t i = 0; i < painted.px.size(); ++i) {
-    const bool is_key = SameRgb(painted.px[i], key);
+  for (std::size_t i = 0; i < painted.Px.size(); ++i) {
+    const bool is_key = SameRgb(painted.Px[i], key);
     keyed += is_key;
-    exact += is_key && SameRgb(decoded.px[i], key);
-    lost += is_key && !Keyed565(decoded.px[i], key);
-    holes += !is_key && Keyed565(decoded.px[i], key);
+    exact += is_key && SameRgb(decoded.Px[i], key);
+    lost += is_key && !Keyed565(decoded.Px[i], key);
+    holes += !is_key && Keyed565(decoded.Px[i], key);
   }
   std::fprintf(stderr, "%-10s %4dx%-4d key pixels %6d, exact after decoding %6d, lost %d, holes %d\n", name,
-               painted.w, painted.h, keyed, exact, lost, holes);
+               painted.W, painted.H, keyed, exact, lost, holes);
   return lost == 0 && holes == 0 && keyed > 0;
 }
 
 void WritePpm(const std::string& path, const Image& img) {
   std::ofstream f(path, std::ios::binary);
-  f << "P6\n" << img.w << " " << img.h << "\n255\n";
-  for (const Rgb& p : img.px) f.write(reinterpret_cast<const char*>(&p), 3);
+  f << "P6\n" << img.W << " " << img.H << "\n255\n";
+  for (const Rgb& p : img.Px) f.write(reinterpret_cast<const char*>(&p), 3);
 }
 
 // The scene as an 800 x 600 x 16 display shows it: the water tiled, the band at the top, a body
@@ -569,17 +569,17 @@ void WritePpm(const std::string& path, const Image& img) {
 Image Compose(const Image& water, const Image& band, const Rgb& bandKey, const Image& body, const Rgb& bodyKey) {
   Image s(800, 600);
   auto to565 = [](Rgb p) {
-    const int r = p.r >> 3, g = p.g >> 2, b = p.b >> 3;
+    const int r = p.R >> 3, g = p.G >> 2, b = p.B >> 3;
     return Rgb{static_cast<std::uint8_t>(r << 3 | r >> 2), static_cast<std::uint8_t>(g << 2 | g >> 4),
                static_cast<std::uint8_t>(b << 3 | b >> 2)};
   };
   for (int y = 0; y < 600; ++y)
-    for (int x = 0; x < 800; ++x) s.at(x, y) = to565(water.at(x % water.w, y % water.h));
-  for (int y = 0; y < band.h; ++y)
-    for (int x = 0; x < band.w && x < 800; ++x)
+    for (int x = 0; x < 800; ++x) s.at(x, y) = to565(water.at(x % water.W, y % water.H));
+  for (int y = 0; y < band.H; ++y)
+    for (int x = 0; x < band.W && x < 800; ++x)
       if (!Keyed565(band.at(x, y), bandKey)) s.at(x, y) = to565(band.at(x, y));
-  for (int y = 0; y < body.h; ++y)
-    for (int x = 0; x < body.w; ++x)
+  for (int y = 0; y < body.H; ++y)
+    for (int x = 0; x < body.W; ++x)
       if (!Keyed565(body.at(x, y), bodyKey)) s.at(200 + x, 75 + y) = to565(body.at(x, y));
   return s;
 }
@@ -598,7 +598,7 @@ void AddItem(dx::TPictureCollection& items, const std::string& name, fw::TGraphi
   item->Picture()->SetGraphic(&graphic);
 }
 
-fw::TColor ColorOf(const Rgb& c) { return static_cast<fw::TColor>(c.r | c.g << 8 | c.b << 16); }
+fw::TColor ColorOf(const Rgb& c) { return static_cast<fw::TColor>(c.R | c.G << 8 | c.B << 16); }
 
 // Replaces the image list object of a form description by `text` (an image list written on its
 // own), indented to the old object's depth; the old object's lines before its items stay.
@@ -659,8 +659,8 @@ int main(int argc, char** argv) {
   const Rgb silver{192, 192, 192}, white{255, 255, 255}, grey185{0xB9, 0xB9, 0xB9}, surface{0xA6, 0xA8, 0xC1};
 
   // JPEG pictures.
-  const Image img1 = MakeBody(50, silver.r, 9, 101);
-  const Image img2 = MakeBody(25, grey185.r, 6, 202);
+  const Image img1 = MakeBody(50, silver.R, 9, 101);
+  const Image img2 = MakeBody(25, grey185.R, 6, 202);
   const Image fon1 = MakeBand(800, surface, 301);
   const Image fon2 = MakeBand(1024, surface, 401);
   const auto jpg1 = EncodeKeyedJpeg(img1, silver, 100), jpg2 = EncodeKeyedJpeg(img2, grey185, 100);
@@ -722,7 +722,7 @@ int main(int argc, char** argv) {
     WritePpm(preview + "/fon2.ppm", dfon2);
     WritePpm(preview + "/background.ppm", water);
     Image bigview(160, 160);
-    for (int i = 0; i < 160 * 160; ++i) bigview.px[i] = palette[index[i]];
+    for (int i = 0; i < 160 * 160; ++i) bigview.Px[i] = palette[index[i]];
     WritePpm(preview + "/img1-2.ppm", bigview);
     Image tiled(512, 512);
     for (int y = 0; y < 512; ++y)

@@ -71,31 +71,31 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Counts {
-  int windows = 0, timers = 0, widgets = 0;
-  int dcs = 0, bitmaps = 0, gdiPalettes = 0, gdiAll = 0;
-  int surfaces = 0, ddPalettes = 0, clippers = 0, ddAll = 0;
-  int d3d = 0, dinput = 0, dsound = 0, globals = 0, libraries = 0;
+  int Windows = 0, Timers = 0, Widgets = 0;
+  int Dcs = 0, Bitmaps = 0, GdiPalettes = 0, GdiAll = 0;
+  int Surfaces = 0, DdPalettes = 0, Clippers = 0, DdAll = 0;
+  int D3d = 0, Dinput = 0, Dsound = 0, Globals = 0, Libraries = 0;
 
   // Everything that must come back exactly, with the names the report uses.
   std::vector<std::pair<const char*, int>> Handles() const {
-    return {{"windows", windows},         {"timers", timers},       {"widgets", widgets},
-            {"gdi_dc", dcs},              {"gdi_bitmap", bitmaps},  {"gdi_palette", gdiPalettes},
-            {"gdi_all", gdiAll},          {"dd_surface", surfaces}, {"dd_palette", ddPalettes},
-            {"dd_clipper", clippers},     {"dd_all", ddAll},        {"d3d", d3d},
-            {"dinput", dinput},           {"dsound", dsound},       {"global_blocks", globals},
-            {"library_refs", libraries}};
+    return {{"windows", Windows},         {"timers", Timers},       {"widgets", Widgets},
+            {"gdi_dc", Dcs},              {"gdi_bitmap", Bitmaps},  {"gdi_palette", GdiPalettes},
+            {"gdi_all", GdiAll},          {"dd_surface", Surfaces}, {"dd_palette", DdPalettes},
+            {"dd_clipper", Clippers},     {"dd_all", DdAll},        {"d3d", D3d},
+            {"dinput", Dinput},           {"dsound", Dsound},       {"global_blocks", Globals},
+            {"library_refs", Libraries}};
   }
 };
 
 struct Sample {
-  long step = 0;
-  std::string phase;
-  long rssKiB = 0;
-  long heapKiB = 0;
-  Counts counts;
-  int retired = 0;
-  int sprites = 0;
-  int zBase = 0;
+  long Step = 0;
+  std::string Phase;
+  long RssKiB = 0;
+  long HeapKiB = 0;
+  Counts Open;
+  int Retired = 0;
+  int Sprites = 0;
+  int ZBase = 0;
 };
 
 long RssKiB() {
@@ -132,38 +132,38 @@ void Settle() {
 Sample Take(long step, const std::string& phase) {
   Settle();
   Sample s;
-  s.step = step;
-  s.phase = phase;
-  s.rssKiB = RssKiB();
-  s.heapKiB = HeapBytes() / 1024;
-  Counts& c = s.counts;
-  c.windows = win::LiveWindowCount();
-  c.timers = win::LiveTimerCount();
-  c.widgets = static_cast<int>(QApplication::allWidgets().size());
-  c.dcs = gdi::LiveObjectCount(gdi::OBJ_DC);
-  c.bitmaps = gdi::LiveObjectCount(gdi::OBJ_BITMAP);
-  c.gdiPalettes = gdi::LiveObjectCount(gdi::OBJ_PAL);
-  c.gdiAll = gdi::LiveObjectCount();
-  c.surfaces = ddraw::LiveSurfaceCount();
-  c.ddPalettes = ddraw::LivePaletteCount();
-  c.clippers = ddraw::LiveClipperCount();
-  c.ddAll = ddraw::LiveObjectCount();
-  c.d3d = d3d::LiveObjectCount();
-  c.dinput = dinput::LiveObjectCount();
-  c.dsound = dsound::LiveObjectCount();
-  c.globals = kernel::GlobalBlockCount();
-  c.libraries = LibraryRefs();
-  s.retired = dsound::RetiredObjectCount();
-  s.sprites = Engine()->SpriteCount();
-  s.zBase = app::ZBase;
+  s.Step = step;
+  s.Phase = phase;
+  s.RssKiB = RssKiB();
+  s.HeapKiB = HeapBytes() / 1024;
+  Counts& c = s.Open;
+  c.Windows = win::LiveWindowCount();
+  c.Timers = win::LiveTimerCount();
+  c.Widgets = static_cast<int>(QApplication::allWidgets().size());
+  c.Dcs = gdi::LiveObjectCount(gdi::OBJ_DC);
+  c.Bitmaps = gdi::LiveObjectCount(gdi::OBJ_BITMAP);
+  c.GdiPalettes = gdi::LiveObjectCount(gdi::OBJ_PAL);
+  c.GdiAll = gdi::LiveObjectCount();
+  c.Surfaces = ddraw::LiveSurfaceCount();
+  c.DdPalettes = ddraw::LivePaletteCount();
+  c.Clippers = ddraw::LiveClipperCount();
+  c.DdAll = ddraw::LiveObjectCount();
+  c.D3d = d3d::LiveObjectCount();
+  c.Dinput = dinput::LiveObjectCount();
+  c.Dsound = dsound::LiveObjectCount();
+  c.Globals = kernel::GlobalBlockCount();
+  c.Libraries = LibraryRefs();
+  s.Retired = dsound::RetiredObjectCount();
+  s.Sprites = Engine()->SpriteCount();
+  s.ZBase = app::ZBase;
   return s;
 }
 
 struct Plan {
-  long frames, setups, switches, restores, simulations, plays;
-  long frameSample, setupSample, switchSample, restoreSample, simulationSample, playSample;
-  long warmupFrames;
-  long escapeEvery;  // set-ups
+  long Frames, Setups, Switches, Restores, Simulations, Plays;
+  long FrameSample, SetupSample, SwitchSample, RestoreSample, SimulationSample, PlaySample;
+  long WarmupFrames;
+  long EscapeEvery;  // set-ups
 };
 
 constexpr Plan kFull{100000, 1000, 100, 100, 1000, 10000, 1000, 50, 10, 10, 50, 500, 2000, 100};
@@ -239,41 +239,41 @@ class Soak {
     const Sample& s = samples_.back();
     std::printf("%-9s %7ld  rss %7ld KiB  heap %7ld KiB  win %3d wdg %3d dc %2d bmp %3d pal %d/%d surf %2d "
                 "d3d %d di %d ds %2d(%d) glob %d lib %d  sprites %5d\n",
-                s.phase.c_str(), s.step, s.rssKiB, s.heapKiB, s.counts.windows, s.counts.widgets, s.counts.dcs,
-                s.counts.bitmaps, s.counts.gdiPalettes, s.counts.ddPalettes, s.counts.surfaces, s.counts.d3d,
-                s.counts.dinput, s.counts.dsound, s.retired, s.counts.globals, s.counts.libraries, s.sprites);
+                s.Phase.c_str(), s.Step, s.RssKiB, s.HeapKiB, s.Open.Windows, s.Open.Widgets, s.Open.Dcs,
+                s.Open.Bitmaps, s.Open.GdiPalettes, s.Open.DdPalettes, s.Open.Surfaces, s.Open.D3d,
+                s.Open.Dinput, s.Open.Dsound, s.Retired, s.Open.Globals, s.Open.Libraries, s.Sprites);
     std::fflush(stdout);
   }
   // Handles as at the baseline, sprites as expected.
   void Check(const Sample& s, int expectedSprites) {
-    const auto now = s.counts.Handles();
-    const auto base = baseline_.counts.Handles();
+    const auto now = s.Open.Handles();
+    const auto base = baseline_.Open.Handles();
     for (std::size_t i = 0; i < now.size(); ++i)
       if (now[i].second != base[i].second)
-        Fail(s.phase + " step " + std::to_string(s.step) + ": " + now[i].first + " " + std::to_string(now[i].second) +
+        Fail(s.Phase + " step " + std::to_string(s.Step) + ": " + now[i].first + " " + std::to_string(now[i].second) +
              ", baseline " + std::to_string(base[i].second));
-    if (s.sprites != expectedSprites)
-      Fail(s.phase + " step " + std::to_string(s.step) + ": " + std::to_string(s.sprites) + " sprites, expected " +
+    if (s.Sprites != expectedSprites)
+      Fail(s.Phase + " step " + std::to_string(s.Step) + ": " + std::to_string(s.Sprites) + " sprites, expected " +
            std::to_string(expectedSprites));
-    if (s.retired > 64)
-      Fail(s.phase + " step " + std::to_string(s.step) + ": " + std::to_string(s.retired) +
+    if (s.Retired > 64)
+      Fail(s.Phase + " step " + std::to_string(s.Step) + ": " + std::to_string(s.Retired) +
            " sound objects waiting for the mixer");
   }
   // Resident memory and heap within the tolerance, less what the set-ups' sprites hold.
   void CheckMemory(const Sample& s, long spriteBytes) {
     if (!check_memory_) return;
-    const long rss = s.rssKiB - spriteBytes / 1024;
-    if (rss > baseline_.rssKiB * (100 + tolerance_) / 100)
-      Fail(s.phase + " step " + std::to_string(s.step) + ": resident " + std::to_string(rss) +
+    const long rss = s.RssKiB - spriteBytes / 1024;
+    if (rss > baseline_.RssKiB * (100 + tolerance_) / 100)
+      Fail(s.Phase + " step " + std::to_string(s.Step) + ": resident " + std::to_string(rss) +
            " KiB (sprites of the set-ups not counted), more than " + std::to_string(tolerance_) +
            " % over the baseline " +
-           std::to_string(baseline_.rssKiB) + " KiB");
-    const long heap = s.heapKiB - spriteBytes / 1024;
-    if (heap > baseline_.heapKiB * (100 + tolerance_) / 100)
-      Fail(s.phase + " step " + std::to_string(s.step) + ": heap " + std::to_string(heap) +
+           std::to_string(baseline_.RssKiB) + " KiB");
+    const long heap = s.HeapKiB - spriteBytes / 1024;
+    if (heap > baseline_.HeapKiB * (100 + tolerance_) / 100)
+      Fail(s.Phase + " step " + std::to_string(s.Step) + ": heap " + std::to_string(heap) +
            " KiB (sprites of the set-ups not counted), more than " + std::to_string(tolerance_) +
            " % over the baseline " +
-           std::to_string(baseline_.heapKiB) + " KiB");
+           std::to_string(baseline_.HeapKiB) + " KiB");
   }
   void Fail(const std::string& what) {
     if (failures_.size() < 50) std::fprintf(stderr, "soak: LEAK: %s\n", what.c_str());
@@ -337,12 +337,12 @@ void Soak::PlayBurst(dx::TWaveCollectionItem* wave, int copies) {
 void Soak::WriteCsv(const std::string& file) const {
   std::ofstream out(file);
   out << "step,phase,rss_kib,heap_kib";
-  for (const auto& [name, v] : baseline_.counts.Handles()) out << ',' << name;
+  for (const auto& [name, v] : baseline_.Open.Handles()) out << ',' << name;
   out << ",dsound_retired,sprites,zbase\n";
   for (const Sample& s : samples_) {
-    out << s.step << ',' << s.phase << ',' << s.rssKiB << ',' << s.heapKiB;
-    for (const auto& [name, v] : s.counts.Handles()) out << ',' << v;
-    out << ',' << s.retired << ',' << s.sprites << ',' << s.zBase << '\n';
+    out << s.Step << ',' << s.Phase << ',' << s.RssKiB << ',' << s.HeapKiB;
+    for (const auto& [name, v] : s.Open.Handles()) out << ',' << v;
+    out << ',' << s.Retired << ',' << s.Sprites << ',' << s.ZBase << '\n';
   }
 }
 
@@ -353,7 +353,7 @@ int Soak::Run(const std::string& csv) {
   app::Form1->Button1->Click();  // confirm 800 x 600
   mm::SetVirtualTime(0);
   SetUp();
-  for (long i = 0; i < plan_.warmupFrames; ++i) Frame();
+  for (long i = 0; i < plan_.WarmupFrames; ++i) Frame();
   // The frames really ran: the body has come to rest and all three sprites are drawn.
   auto* body = dynamic_cast<app::TMonoSprite*>(Engine()->Child(1));
   if (!body || static_cast<int>(body->Y()) != app::TargetY || Engine()->DrawnCount() != 3)
@@ -371,10 +371,10 @@ int Soak::Run(const std::string& csv) {
   } else {
     std::printf("-- no sound device: the wave plays are left out\n");
   }
-  for (long i = 0; i < plan_.warmupFrames; ++i) Frame();
+  for (long i = 0; i < plan_.WarmupFrames; ++i) Frame();
   baseline_ = Take(0, "baseline");
   samples_.push_back(baseline_);
-  const int sprites = baseline_.sprites;
+  const int sprites = baseline_.Sprites;
   std::printf("-- warm-up done: %d sprites, display %s\n", sprites,
               app::form4->DXDraw->CanDraw() ? "up" : "down");
 
@@ -391,13 +391,13 @@ int Soak::Run(const std::string& csv) {
     Timed(name, count, unit, start);
   };
 
-  phase("frames", plan_.frames, plan_.frameSample, "frames", [&](long) { Frame(); });
+  phase("frames", plan_.Frames, plan_.FrameSample, "frames", [&](long) { Frame(); });
   // Samples fall on even counts, when the scene is back in full screen.
-  phase("altenter", plan_.switches, plan_.switchSample, "switches", [&](long) { AltEnter(); });
-  phase("restore", plan_.restores, plan_.restoreSample, "restores", [&](long) { LoseSurfaces(); });
-  phase("simulate", plan_.simulations, plan_.simulationSample, "runs", [&](long i) { Simulate(i); });
+  phase("altenter", plan_.Switches, plan_.SwitchSample, "switches", [&](long) { AltEnter(); });
+  phase("restore", plan_.Restores, plan_.RestoreSample, "restores", [&](long) { LoseSurfaces(); });
+  phase("simulate", plan_.Simulations, plan_.SimulationSample, "runs", [&](long i) { Simulate(i); });
   if (wave) {
-    phase("sound", plan_.plays / 10, plan_.playSample / 10, "bursts of 10 plays", [&](long) {
+    phase("sound", plan_.Plays / 10, plan_.PlaySample / 10, "bursts of 10 plays", [&](long) {
       PlayBurst(wave, 10);
       Frame();
     });
@@ -408,17 +408,17 @@ int Soak::Run(const std::string& csv) {
   const int childrenBefore = Engine()->ChildCount();
   {
     const auto start = Clock::now();
-    for (long i = 1; i <= plan_.setups; ++i) {
+    for (long i = 1; i <= plan_.Setups; ++i) {
       // Now and then the pupil leaves the scene with Esc and starts it again from the menu.
-      if (i % plan_.escapeEvery == 0) Escape();
+      if (i % plan_.EscapeEvery == 0) Escape();
       SetUp();
-      if (i % plan_.setupSample == 0 || i == plan_.setups) {
+      if (i % plan_.SetupSample == 0 || i == plan_.Setups) {
         Record(i, "setup");
         // Memory waits for the accounting below; handles and sprites are checked now.
         Check(samples_.back(), sprites + 3 * static_cast<int>(i));
       }
     }
-    Timed("setup", plan_.setups, "set-ups", start);
+    Timed("setup", plan_.Setups, "set-ups", start);
   }
   // What the set-ups' sprites hold: free them (the program never does) and see what comes back.
   Settle();
@@ -432,25 +432,25 @@ int Soak::Run(const std::string& csv) {
   Settle();
   const long heapFreed = HeapBytes();
   const long spriteBytes = heapAfter - heapFreed;
-  const long perSetUp = plan_.setups > 0 ? spriteBytes / plan_.setups : 0;
+  const long perSetUp = plan_.Setups > 0 ? spriteBytes / plan_.Setups : 0;
   const long residual = heapFreed - heapBefore;
-  Record(plan_.setups, "freed");
+  Record(plan_.Setups, "freed");
   Check(samples_.back(), sprites);
   CheckMemory(samples_.back(), 0);
   std::printf("-- set-ups: %ld sprites (+%ld, 3 a set-up); heap grew %ld bytes = %ld a set-up, freeing their "
               "sprites gave back %ld bytes = %ld a set-up (the three objects alone: %zu); left after freeing "
               "them: %+ld bytes\n",
-              static_cast<long>(spritesAfter), 3 * plan_.setups, heapAfter - heapBefore,
-              plan_.setups > 0 ? (heapAfter - heapBefore) / plan_.setups : 0, spriteBytes, perSetUp,
+              static_cast<long>(spritesAfter), 3 * plan_.Setups, heapAfter - heapBefore,
+              plan_.Setups > 0 ? (heapAfter - heapBefore) / plan_.Setups : 0, spriteBytes, perSetUp,
               sizeof(dx::TBackgroundSprite) + sizeof(app::TMonoSprite) + sizeof(app::TPlayerSprite), residual);
   // Memory of the set-up phase with the sprites' share taken off, now that it is known.
   if (check_memory_) {
     for (const Sample& s : samples_)
-      if (s.phase == "setup") CheckMemory(s, perSetUp * s.step);
+      if (s.Phase == "setup") CheckMemory(s, perSetUp * s.Step);
     // A leak per set-up of even a few hundred bytes shows here, long before it shows in RSS.
     if (residual > std::max<long>(64 * 1024, heapBefore / 100))
       Fail("set-ups: " + std::to_string(residual) + " bytes of heap still held after freeing their sprites");
-  } else if (residual > 256 * 1024 + plan_.setups * 1024) {
+  } else if (residual > 256 * 1024 + plan_.Setups * 1024) {
     Fail("set-ups: " + std::to_string(residual) + " bytes of heap still held after freeing their sprites");
   }
 
@@ -511,7 +511,7 @@ int main(int argc, char** argv) {
   const bool checkMemory = true;
 #endif
   Plan plan = quick ? kShort : kFull;
-  if (frames >= 0) plan.frames = frames;
+  if (frames >= 0) plan.Frames = frames;
   // A short run's warm-up is short too: its memory is held to a looser bound.
   Soak soak(plan, checkMemory, quick ? 25 : 5);
   int rc = soak.Run(csv);

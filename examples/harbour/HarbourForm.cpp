@@ -84,10 +84,10 @@ end
 
 // A small fixed generator, so that every run sails the same sea.
 struct Lcg {
-  std::uint32_t s;
+  std::uint32_t State;
   int Next(int n) {
-    s = s * 1103515245u + 12345u;
-    return static_cast<int>((s >> 16) % static_cast<std::uint32_t>(n));
+    State = State * 1103515245u + 12345u;
+    return static_cast<int>((State >> 16) % static_cast<std::uint32_t>(n));
   }
 };
 

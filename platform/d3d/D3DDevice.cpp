@@ -223,8 +223,8 @@ HRESULT Direct3DObject::CreateDevice(REFCLSID device, IDirectDrawSurface7* surfa
 
 DeviceObject::DeviceObject(Direct3DObject& direct3D, const Device3DConfig& config, SurfaceObject& target,
                            bool version7)
-    : direct3D_(direct3D), config_(config), target_(target), version7_(version7) {
-  direct3D_.AddRef();
+    : direct3d_(direct3D), config_(config), target_(target), version7_(version7) {
+  direct3d_.AddRef();
   target_.AddRef();
   // Depth testing is on from the start when the target has a depth buffer attached.
   DDSCAPS2 want;
@@ -244,7 +244,7 @@ DeviceObject::DeviceObject(Direct3DObject& direct3D, const Device3DConfig& confi
 
 DeviceObject::~DeviceObject() {
   target_.Release();
-  direct3D_.Release();
+  direct3d_.Release();
 }
 
 HRESULT DeviceObject::QueryInterface(REFIID riid, void** object) {
@@ -290,16 +290,16 @@ HRESULT Hand(T* p, T** out, DWORD (*addRef)(T*)) {
 }  // namespace
 
 HRESULT DeviceObject::GetDirect3D(IDirect3D** out) {
-  return Hand<IDirect3D>(direct3D_.V1(), out, [](IDirect3D* p) { return p->AddRef(); });
+  return Hand<IDirect3D>(direct3d_.V1(), out, [](IDirect3D* p) { return p->AddRef(); });
 }
 HRESULT DeviceObject::GetDirect3D(IDirect3D2** out) {
-  return Hand<IDirect3D2>(direct3D_.V2(), out, [](IDirect3D2* p) { return p->AddRef(); });
+  return Hand<IDirect3D2>(direct3d_.V2(), out, [](IDirect3D2* p) { return p->AddRef(); });
 }
 HRESULT DeviceObject::GetDirect3D(IDirect3D3** out) {
-  return Hand<IDirect3D3>(direct3D_.V3(), out, [](IDirect3D3* p) { return p->AddRef(); });
+  return Hand<IDirect3D3>(direct3d_.V3(), out, [](IDirect3D3* p) { return p->AddRef(); });
 }
 HRESULT DeviceObject::GetDirect3D(IDirect3D7** out) {
-  return Hand<IDirect3D7>(direct3D_.V7(), out, [](IDirect3D7* p) { return p->AddRef(); });
+  return Hand<IDirect3D7>(direct3d_.V7(), out, [](IDirect3D7* p) { return p->AddRef(); });
 }
 HRESULT DeviceObject::GetRenderTarget(IDirectDrawSurface** out) {
   return Hand<IDirectDrawSurface>(target_.V1(), out, [](IDirectDrawSurface* p) { return p->AddRef(); });

@@ -83,11 +83,11 @@ class DeviceObject final : public Object<IDirect3DDevice, IDirect3DDevice2, IDir
   IDirect3DDevice2* V2() { return static_cast<IDirect3DDevice2*>(this); }
   IDirect3DDevice3* V3() { return static_cast<IDirect3DDevice3*>(this); }
   IDirect3DDevice7* V7() { return static_cast<IDirect3DDevice7*>(this); }
-  Direct3DObject& Direct3D() const { return direct3D_; }
+  Direct3DObject& Direct3D() const { return direct3d_; }
   SurfaceObject& Target() const { return target_; }
 
  private:
-  Direct3DObject& direct3D_;
+  Direct3DObject& direct3d_;
   ddraw::Device3DConfig config_;
   SurfaceObject& target_;
   bool version7_;

@@ -32,7 +32,7 @@ constexpr std::size_t kMaxBytes = std::size_t{1} << 30;
 Presenter* g_presenter = nullptr;
 
 struct AdapterTable {
-  std::vector<std::shared_ptr<AdapterState>> adapters;
+  std::vector<std::shared_ptr<AdapterState>> Adapters;
 };
 
 std::shared_ptr<AdapterState> MakeState(const AdapterConfig& config, bool primary) {
@@ -46,7 +46,7 @@ std::shared_ptr<AdapterState> MakeState(const AdapterConfig& config, bool primar
 AdapterTable& Table() {
   static AdapterTable table = [] {
     AdapterTable t;
-    t.adapters.push_back(MakeState(DefaultAdapter(), true));
+    t.Adapters.push_back(MakeState(DefaultAdapter(), true));
     return t;
   }();
   return table;
@@ -54,7 +54,7 @@ AdapterTable& Table() {
 
 }  // namespace
 
-std::vector<std::shared_ptr<AdapterState>>& AdapterList() { return Table().adapters; }
+std::vector<std::shared_ptr<AdapterState>>& AdapterList() { return Table().Adapters; }
 
 void EnsureScreen(AdapterState& a) {
   if (a.Screen) return;
@@ -298,8 +298,8 @@ AdapterConfig DefaultAdapter() {
 
 void SetAdapters(std::vector<AdapterConfig> adapters) {
   auto& t = detail::Table();
-  t.adapters.clear();
-  for (std::size_t i = 0; i < adapters.size(); ++i) t.adapters.push_back(detail::MakeState(adapters[i], i == 0));
+  t.Adapters.clear();
+  for (std::size_t i = 0; i < adapters.size(); ++i) t.Adapters.push_back(detail::MakeState(adapters[i], i == 0));
 }
 
 void ResetAdapters() { SetAdapters({DefaultAdapter()}); }

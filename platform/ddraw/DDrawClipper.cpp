@@ -24,7 +24,7 @@ bool ClipperObject::ClipRects(LONG width, LONG height, std::vector<RECT>& rects)
     rects.push_back(whole);
     return true;
   }
-  if (!hasList_) return false;
+  if (!has_list_) return false;
   rects = list_;
   return true;
 }
@@ -36,7 +36,7 @@ HRESULT ClipperObject::GetClipList(RECT* rect, RGNDATA* clipList, DWORD* size) {
     Presenter* p = CurrentPresenter();
     if (!p || !p->VisibleRects(window_, rects)) return DDERR_NOCLIPLIST;
   } else {
-    if (!hasList_) return DDERR_NOCLIPLIST;
+    if (!has_list_) return DDERR_NOCLIPLIST;
     rects = list_;
   }
   if (rect) {
@@ -100,7 +100,7 @@ HRESULT ClipperObject::SetClipList(RGNDATA* clipList, DWORD flags) {
   if (window_) return DDERR_CLIPPERISUSINGHWND;
   if (!clipList) {
     list_.clear();
-    hasList_ = false;
+    has_list_ = false;
     return DD_OK;
   }
   RGNDATAHEADER h;
@@ -111,7 +111,7 @@ HRESULT ClipperObject::SetClipList(RGNDATA* clipList, DWORD flags) {
   list_.erase(std::remove_if(list_.begin(), list_.end(),
                              [](const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }),
               list_.end());
-  hasList_ = true;
+  has_list_ = true;
   return DD_OK;
 }
 
@@ -119,7 +119,7 @@ HRESULT ClipperObject::SetHWnd(DWORD flags, HWND window) {
   if (flags != 0) return DDERR_INVALIDPARAMS;
   window_ = window;
   list_.clear();
-  hasList_ = false;
+  has_list_ = false;
   return DD_OK;
 }
 

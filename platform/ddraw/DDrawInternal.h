@@ -74,13 +74,13 @@ struct AdapterState {
 // The display's refresh on the platform clock: frame n starts at n * 1000 / rate milliseconds;
 // the vertical blank is the first millisecond of each frame.
 struct Refresh {
-  double rate;
-  double period;
-  explicit Refresh(double hz) : rate(hz > 0 ? hz : 60), period(1000.0 / rate) {}
+  double Rate;
+  double Period;
+  explicit Refresh(double hz) : Rate(hz > 0 ? hz : 60), Period(1000.0 / Rate) {}
   // Frame numbers are worked out from rate and time together, so that a frame starting on a
   // whole millisecond (1000 ms at 60 Hz) starts there, not a rounding error before it.
-  double FrameStart(double now) const { return std::floor(now * rate / 1000.0 + 1e-9) * 1000.0 / rate; }
-  double NextRetrace(double now) const { return (std::floor(now * rate / 1000.0 + 1e-9) + 1) * 1000.0 / rate; }
+  double FrameStart(double now) const { return std::floor(now * Rate / 1000.0 + 1e-9) * 1000.0 / Rate; }
+  double NextRetrace(double now) const { return (std::floor(now * Rate / 1000.0 + 1e-9) + 1) * 1000.0 / Rate; }
   bool InBlank(double now) const { return now - FrameStart(now) < 1.0; }
 };
 // The rate the adapter's screen refreshes at: the real screen's where the window system tells
@@ -130,7 +130,7 @@ class ClipperObject final : public Object<IDirectDrawClipper> {
  private:
   HWND window_ = nullptr;
   std::vector<RECT> list_;
-  bool hasList_ = false;
+  bool has_list_ = false;
   KindCount<ObjectKind::Clipper> counted_;
 };
 
@@ -241,12 +241,12 @@ class SurfaceObject final
   const std::shared_ptr<Buffer>& Memory() const { return memory_; }
   PaletteObject* AttachedPalette() const { return palette_; }
   void SetSourceKey(const DDCOLORKEY& key) {
-    srcKey_ = key;
-    hasSrcKey_ = true;
+    src_key_ = key;
+    has_src_key_ = true;
   }
   void SetDestKey(const DDCOLORKEY& key) {
-    destKey_ = key;
-    hasDestKey_ = true;
+    dest_key_ = key;
+    has_dest_key_ = true;
   }
   // Flip chains: the front holds the chain (itself first, then the back buffers in order).
   void MakeChain(std::vector<SurfaceObject*> backs);
@@ -283,24 +283,24 @@ class SurfaceObject final
   std::shared_ptr<AdapterState> adapter_;
   DDSURFACEDESC2 desc_;
   std::shared_ptr<Buffer> memory_;
-  DisplayMode createdMode_;
+  DisplayMode created_mode_;
   bool lost_ = false;
-  DDCOLORKEY srcKey_, destKey_;
-  bool hasSrcKey_ = false, hasDestKey_ = false;
+  DDCOLORKEY src_key_, dest_key_;
+  bool has_src_key_ = false, has_dest_key_ = false;
   PaletteObject* palette_ = nullptr;  // held
   ClipperObject* clipper_ = nullptr;  // held
   SurfaceObject* front_ = nullptr;    // for the members of a flip chain (the front itself too)
   std::vector<SurfaceObject*> chain_;  // front only: itself, then the back buffers (held)
   std::vector<SurfaceObject*> attached_;  // explicitly attached (held)
   bool locked_ = false;
-  bool readOnlyLock_ = false;
-  RECT lockRect_;
-  std::uint8_t* lockPointer_ = nullptr;
+  bool read_only_lock_ = false;
+  RECT lock_rect_;
+  std::uint8_t* lock_pointer_ = nullptr;
   HDC dc_ = nullptr;
   DWORD uniqueness_ = 1;
   std::unique_ptr<blit::KeySpans> spans_;
-  int keyedBlits_ = 0;  // keyed blits from this surface since its contents last changed
-  std::uint64_t keyedVersion_ = 0;  // the contents keyedBlits_ counts for
+  int keyed_blits_ = 0;  // keyed blits from this surface since its contents last changed
+  std::uint64_t keyed_version_ = 0;  // the contents keyed_blits_ counts for
   KindCount<ObjectKind::Surface> counted_;
   friend class DirectDrawObject;
 };
@@ -370,9 +370,9 @@ class DirectDrawObject final : public Object<IDirectDraw, IDirectDraw4, IDirectD
   const std::shared_ptr<AdapterState>& Adapter() const { return adapter_; }
   HWND Window() const { return window_; }
   bool IsExclusiveOwner() const { return adapter_->Exclusive == this; }
-  DisplayMode OwnerMode() const { return ownerMode_; }
-  bool ModeSet() const { return modeSet_; }
-  bool CreatedEx() const { return createdEx_; }
+  DisplayMode OwnerMode() const { return owner_mode_; }
+  bool ModeSet() const { return mode_set_; }
+  bool CreatedEx() const { return created_ex_; }
   void Forget(SurfaceObject* s);
   void Adopt(SurfaceObject* s) { surfaces_.push_back(s); }
   void PrimaryGone(SurfaceObject* s) {
@@ -392,13 +392,13 @@ class DirectDrawObject final : public Object<IDirectDraw, IDirectDraw4, IDirectD
 
   std::shared_ptr<AdapterState> adapter_;
   HWND window_ = nullptr;
-  DWORD coopFlags_ = 0;
-  bool coopSet_ = false;
-  bool modeSet_ = false;     // this object changed the display mode
-  DisplayMode ownerMode_;    // the mode it set
+  DWORD coop_flags_ = 0;
+  bool coop_set_ = false;
+  bool mode_set_ = false;     // this object changed the display mode
+  DisplayMode owner_mode_;    // the mode it set
   SurfaceObject* primary_ = nullptr;  // not held
   std::vector<SurfaceObject*> surfaces_;  // not held
-  bool createdEx_ = false;
+  bool created_ex_ = false;
   std::unique_ptr<Extension> extension_;
 };
 

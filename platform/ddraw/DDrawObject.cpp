@@ -16,7 +16,7 @@ namespace detail {
 // DirectDrawObject
 
 DirectDrawObject::DirectDrawObject(std::shared_ptr<AdapterState> adapter, bool createdEx)
-    : adapter_(std::move(adapter)), createdEx_(createdEx) {
+    : adapter_(std::move(adapter)), created_ex_(createdEx) {
   EnsureScreen(*adapter_);
 }
 
@@ -44,8 +44,8 @@ void DirectDrawObject::LeaveExclusive() {
   if (adapter_->Exclusive != this) return;
   adapter_->Exclusive = nullptr;
   adapter_->ExclusiveActive = true;
-  if (modeSet_) {
-    modeSet_ = false;
+  if (mode_set_) {
+    mode_set_ = false;
     ChangeMode(*adapter_, adapter_->Config.DesktopMode);
   } else if (Presenter* presenter = CurrentPresenter()) {
     presenter->DisplayModeChanged(adapter_->Mode, false, nullptr);
@@ -55,8 +55,8 @@ void DirectDrawObject::LeaveExclusive() {
 void DirectDrawObject::LastReleased() {
   if (adapter_->Exclusive == this) {
     LeaveExclusive();
-  } else if (modeSet_) {
-    modeSet_ = false;
+  } else if (mode_set_) {
+    mode_set_ = false;
     ChangeMode(*adapter_, adapter_->Config.DesktopMode);
   }
   // Surfaces still alive keep working on their own; they no longer enumerate anywhere.
@@ -154,7 +154,7 @@ HRESULT DirectDrawObject::GetScanLine(DWORD* line) {
   const Refresh r(RefreshRate(*adapter_));
   const double now = mm::timeGetTime();
   if (r.InBlank(now)) return DDERR_VERTICALBLANKINPROGRESS;
-  const double phase = (now - r.FrameStart(now) - 1.0) / (r.period - 1.0);
+  const double phase = (now - r.FrameStart(now) - 1.0) / (r.Period - 1.0);
   *line = static_cast<DWORD>(phase * adapter_->Mode.Height);
   return DD_OK;
 }
@@ -173,10 +173,10 @@ HRESULT DirectDrawObject::WaitForVerticalBlank(DWORD flags, HANDLE event) {
   const double start = r.FrameStart(now);
   switch (flags) {
     case DDWAITVB_BLOCKBEGIN:
-      if (now - start > 1e-9) WaitUntil(start + r.period, now);
+      if (now - start > 1e-9) WaitUntil(start + r.Period, now);
       return DD_OK;
     case DDWAITVB_BLOCKEND:
-      WaitUntil(r.InBlank(now) ? start + 1.0 : start + r.period + 1.0, now);
+      WaitUntil(r.InBlank(now) ? start + 1.0 : start + r.Period + 1.0, now);
       return DD_OK;
     case DDWAITVB_BLOCKBEGINEVENT:
       return DDERR_UNSUPPORTED;
@@ -192,8 +192,8 @@ HRESULT DirectDrawObject::Initialize(GUID* driver) {
 
 HRESULT DirectDrawObject::RestoreDisplayMode() {
   if (adapter_->Exclusive && adapter_->Exclusive != this) return DDERR_NOEXCLUSIVEMODE;
-  if (modeSet_) {
-    modeSet_ = false;
+  if (mode_set_) {
+    mode_set_ = false;
     ChangeMode(*adapter_, adapter_->Config.DesktopMode);
   }
   return DD_OK;
@@ -221,13 +221,13 @@ HRESULT DirectDrawObject::SetCooperativeLevel(HWND window, DWORD flags) {
     LeaveExclusive();
     window_ = window;
   }
-  coopFlags_ = flags;
-  coopSet_ = true;
+  coop_flags_ = flags;
+  coop_set_ = true;
   return DD_OK;
 }
 
 HRESULT DirectDrawObject::SetDisplayModeImpl(DWORD width, DWORD height, DWORD bitCount, DWORD refreshRate) {
-  if (!coopSet_) return DDERR_NOCOOPERATIVELEVELSET;
+  if (!coop_set_) return DDERR_NOCOOPERATIVELEVELSET;
   if (adapter_->Exclusive && adapter_->Exclusive != this) return DDERR_NOEXCLUSIVEMODE;
   if (adapter_->Exclusive == this && !adapter_->ExclusiveActive) return DDERR_NOEXCLUSIVEMODE;
   const auto& modes = adapter_->Config.Modes;
@@ -237,8 +237,8 @@ HRESULT DirectDrawObject::SetDisplayModeImpl(DWORD width, DWORD height, DWORD bi
   });
   if (it == modes.end()) return DDERR_INVALIDMODE;
   if (!(adapter_->Mode == *it)) ChangeMode(*adapter_, *it);
-  modeSet_ = !(*it == adapter_->Config.DesktopMode) || modeSet_;
-  ownerMode_ = *it;
+  mode_set_ = !(*it == adapter_->Config.DesktopMode) || mode_set_;
+  owner_mode_ = *it;
   return DD_OK;
 }
 
@@ -392,7 +392,7 @@ HRESULT DirectDrawObject::CreateSurfaceImpl(DDSURFACEDESC2 d, SurfaceObject** ou
   DDPIXELFORMAT format;
   DWORD width = 0, height = 0;
   if (primary) {
-    if (!coopSet_) return DDERR_NOCOOPERATIVELEVELSET;
+    if (!coop_set_) return DDERR_NOCOOPERATIVELEVELSET;
     if (d.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT)) return DDERR_INVALIDPARAMS;
     if (primary_) return DDERR_PRIMARYSURFACEALREADYEXISTS;
     if (flip && adapter_->Exclusive != this) return DDERR_NOEXCLUSIVEMODE;

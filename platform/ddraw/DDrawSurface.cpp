@@ -30,7 +30,7 @@ SurfaceObject::SurfaceObject(DirectDrawObject* owner, const DDSURFACEDESC2& desc
   held_->Hold();
   owner_->Adopt(this);
   adapter_->Surfaces.push_back(this);
-  createdMode_ = adapter_->Mode;
+  created_mode_ = adapter_->Mode;
 }
 
 SurfaceObject::~SurfaceObject() { held_->Unhold(); }
@@ -94,10 +94,10 @@ void SurfaceObject::MakeChain(std::vector<SurfaceObject*> backs) {
 
 SurfaceObject* SurfaceObject::Duplicate() {
   auto* d = new SurfaceObject(owner_ ? owner_ : held_, desc_, memory_);
-  d->srcKey_ = srcKey_;
-  d->destKey_ = destKey_;
-  d->hasSrcKey_ = hasSrcKey_;
-  d->hasDestKey_ = hasDestKey_;
+  d->src_key_ = src_key_;
+  d->dest_key_ = dest_key_;
+  d->has_src_key_ = has_src_key_;
+  d->has_dest_key_ = has_dest_key_;
   d->lost_ = lost_;
   return d;
 }
@@ -113,11 +113,11 @@ const blit::KeySpans* SurfaceObject::SpansFor(const blit::KeyRange& key) {
   const pixels::PixelView v = View();
   if (spans_ && spans_->Describes(v, memory_->Version, key)) return spans_->Worthwhile ? spans_.get() : nullptr;
   // Contents drawn once are not worth the scan; contents drawn again and again are.
-  if (keyedVersion_ != memory_->Version) {
-    keyedVersion_ = memory_->Version;
-    keyedBlits_ = 0;
+  if (keyed_version_ != memory_->Version) {
+    keyed_version_ = memory_->Version;
+    keyed_blits_ = 0;
   }
-  if (++keyedBlits_ < 2) return nullptr;
+  if (++keyed_blits_ < 2) return nullptr;
   if (!spans_) spans_ = std::make_unique<blit::KeySpans>();
   blit::BuildSpans(v, memory_->Version, key, *spans_);
   return spans_->Worthwhile ? spans_.get() : nullptr;
@@ -135,13 +135,13 @@ void SurfaceObject::FillDesc(DDSURFACEDESC2& d) const {
   d.dwSize = size;
   d.lPitch = memory_->Pitch;
   d.lpSurface = nullptr;
-  if (hasSrcKey_) {
+  if (has_src_key_) {
     d.dwFlags |= DDSD_CKSRCBLT;
-    d.ddckCKSrcBlt = srcKey_;
+    d.ddckCKSrcBlt = src_key_;
   }
-  if (hasDestKey_) {
+  if (has_dest_key_) {
     d.dwFlags |= DDSD_CKDESTBLT;
-    d.ddckCKDestBlt = destKey_;
+    d.ddckCKDestBlt = dest_key_;
   }
 }
 
@@ -201,16 +201,16 @@ HRESULT SurfaceObject::BltImpl(RECT* destRect, SurfaceObject* src, RECT* sourceR
     srcKey = KeyFor(fx->ddckSrcColorkey, bits);
     p.SourceKey = &srcKey;
   } else if (flags & DDBLT_KEYSRC) {
-    if (!src->hasSrcKey_) return DDERR_NOCOLORKEY;
-    srcKey = KeyFor(src->srcKey_, bits);
+    if (!src->has_src_key_) return DDERR_NOCOLORKEY;
+    srcKey = KeyFor(src->src_key_, bits);
     p.SourceKey = &srcKey;
   }
   if (flags & DDBLT_KEYDESTOVERRIDE) {
     destKey = KeyFor(fx->ddckDestColorkey, bits);
     p.DestKey = &destKey;
   } else if (flags & DDBLT_KEYDEST) {
-    if (!hasDestKey_) return DDERR_NOCOLORKEY;
-    destKey = KeyFor(destKey_, bits);
+    if (!has_dest_key_) return DDERR_NOCOLORKEY;
+    destKey = KeyFor(dest_key_, bits);
     p.DestKey = &destKey;
   }
   if (flags & DDBLT_DDFX) {
@@ -253,16 +253,16 @@ HRESULT SurfaceObject::BltFastImpl(DWORD x, DWORD y, SurfaceObject* src, RECT* s
   if (!SameFormat(desc_.ddpfPixelFormat, src->desc_.ddpfPixelFormat)) return DDERR_INVALIDPIXELFORMAT;
   const DWORD bits = desc_.ddpfPixelFormat.dwRGBBitCount;
   if (flags & DDBLTFAST_DESTCOLORKEY) {
-    if (!hasDestKey_) return DDERR_NOCOLORKEY;
+    if (!has_dest_key_) return DDERR_NOCOLORKEY;
     blit::BltParams p;
     p.Dest = p.Clip = dr;
     p.Source = sr;
-    const blit::KeyRange k = KeyFor(destKey_, bits);
+    const blit::KeyRange k = KeyFor(dest_key_, bits);
     p.DestKey = &k;
     blit::Blit(View(), src->View(), p);
   } else if (flags & DDBLTFAST_SRCCOLORKEY) {
-    if (!src->hasSrcKey_) return DDERR_NOCOLORKEY;
-    const blit::KeyRange k = KeyFor(src->srcKey_, bits);
+    if (!src->has_src_key_) return DDERR_NOCOLORKEY;
+    const blit::KeyRange k = KeyFor(src->src_key_, bits);
     blit::Copy(View(), dr.left, dr.top, src->View(), sr, &k, src == this ? nullptr : src->SpansFor(k));
   } else {
     blit::Copy(View(), dr.left, dr.top, src->View(), sr, nullptr);
@@ -315,7 +315,7 @@ HRESULT SurfaceObject::FlipImpl(SurfaceObject* target, DWORD flags) {
     const double now = mm::timeGetTime();
     const double ahead = a.FlipDue - now;
     // A due time further away than one frame belongs to a clock that wrapped or was set back.
-    if (a.FlipPending && ahead > 0 && ahead <= r.period + 1e-6) {
+    if (a.FlipPending && ahead > 0 && ahead <= r.Period + 1e-6) {
       if (!(flags & DDFLIP_WAIT)) return DDERR_WASSTILLDRAWING;
       WaitUntil(a.FlipDue, now);
     }
@@ -495,9 +495,9 @@ HRESULT SurfaceObject::LockImpl(RECT* rect, DDSURFACEDESC2& d, DWORD flags) {
   d.dwFlags |= DDSD_LPSURFACE;
   d.lpSurface = p;
   locked_ = true;
-  readOnlyLock_ = (flags & DDLOCK_READONLY) != 0;
-  lockRect_ = r;
-  lockPointer_ = p;
+  read_only_lock_ = (flags & DDLOCK_READONLY) != 0;
+  lock_rect_ = r;
+  lock_pointer_ = p;
   return DD_OK;
 }
 
@@ -520,21 +520,21 @@ HRESULT SurfaceObject::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDL
 HRESULT SurfaceObject::UnlockImpl() {
   if (!locked_) return DDERR_NOTLOCKED;
   locked_ = false;
-  lockPointer_ = nullptr;
-  if (!readOnlyLock_) {
-    const RECT r = lockRect_;
+  lock_pointer_ = nullptr;
+  if (!read_only_lock_) {
+    const RECT r = lock_rect_;
     Touched(&r);
   }
   return DD_OK;
 }
 
 HRESULT SurfaceObject::Unlock(void* surfaceData) {
-  if (locked_ && surfaceData && surfaceData != lockPointer_) return DDERR_INVALIDPARAMS;
+  if (locked_ && surfaceData && surfaceData != lock_pointer_) return DDERR_INVALIDPARAMS;
   return UnlockImpl();
 }
 
 HRESULT SurfaceObject::Unlock(RECT* rect) {
-  if (locked_ && rect && !(*rect == lockRect_)) return DDERR_INVALIDRECT;
+  if (locked_ && rect && !(*rect == lock_rect_)) return DDERR_INVALIDRECT;
   return UnlockImpl();
 }
 
@@ -590,8 +590,8 @@ HRESULT SurfaceObject::SetColorKey(DWORD flags, DDCOLORKEY* key) {
   const DWORD which = flags & (DDCKEY_DESTBLT | DDCKEY_SRCBLT | DDCKEY_DESTOVERLAY | DDCKEY_SRCOVERLAY);
   if (which == 0 || (which & (which - 1)) != 0 || (flags & ~(which | DDCKEY_COLORSPACE))) return DDERR_INVALIDPARAMS;
   if (which & (DDCKEY_DESTOVERLAY | DDCKEY_SRCOVERLAY)) return DDERR_UNSUPPORTED;
-  bool& has = which == DDCKEY_SRCBLT ? hasSrcKey_ : hasDestKey_;
-  DDCOLORKEY& stored = which == DDCKEY_SRCBLT ? srcKey_ : destKey_;
+  bool& has = which == DDCKEY_SRCBLT ? has_src_key_ : has_dest_key_;
+  DDCOLORKEY& stored = which == DDCKEY_SRCBLT ? src_key_ : dest_key_;
   if (!key) {
     has = false;
     stored = DDCOLORKEY{};
@@ -607,13 +607,13 @@ HRESULT SurfaceObject::SetColorKey(DWORD flags, DDCOLORKEY* key) {
 HRESULT SurfaceObject::GetColorKey(DWORD flags, DDCOLORKEY* key) {
   if (!key) return DDERR_INVALIDPARAMS;
   if (flags == DDCKEY_SRCBLT) {
-    if (!hasSrcKey_) return DDERR_NOCOLORKEY;
-    *key = srcKey_;
+    if (!has_src_key_) return DDERR_NOCOLORKEY;
+    *key = src_key_;
     return DD_OK;
   }
   if (flags == DDCKEY_DESTBLT) {
-    if (!hasDestKey_) return DDERR_NOCOLORKEY;
-    *key = destKey_;
+    if (!has_dest_key_) return DDERR_NOCOLORKEY;
+    *key = dest_key_;
     return DD_OK;
   }
   if (flags == DDCKEY_SRCOVERLAY || flags == DDCKEY_DESTOVERLAY) return DDERR_NOCOLORKEY;
@@ -700,7 +700,7 @@ HRESULT SurfaceObject::Restore() {
   if (front_ && front_ != this) return front_->Restore();
   if (owner_ && adapter_->Exclusive == owner_ && !adapter_->ExclusiveActive) return DDERR_NOEXCLUSIVEMODE;
   if (IsPrimary()) {
-    if (!(adapter_->Mode == createdMode_)) return DDERR_WRONGMODE;
+    if (!(adapter_->Mode == created_mode_)) return DDERR_WRONGMODE;
     if (!adapter_->Screen) return DDERR_WRONGMODE;
   }
   return RestoreChain();

@@ -19,8 +19,8 @@ namespace {
 using detail::Object;
 
 struct ModuleState {
-  InputConfig config = DefaultConfig();
-  bool create_fails = false;  // DirectInputCreateA fails until the configuration changes
+  InputConfig Config = DefaultConfig();
+  bool CreateFails = false;  // DirectInputCreateA fails until the configuration changes
 };
 
 // Interfaces may be released from other objects' destructors at program end.
@@ -582,7 +582,7 @@ class DirectInputObject final : public Object<IDirectInput> {
         (flags & ~(DIEDFL_ATTACHEDONLY | DIEDFL_FORCEFEEDBACK)))
       return DIERR_INVALIDPARAM;
     // The callback may change the configuration; enumerate what was attached when asked.
-    const auto devices = devType == 0 || devType == DIDEVTYPE_JOYSTICK ? AttachedDevices() : M().config.Devices;
+    const auto devices = devType == 0 || devType == DIDEVTYPE_JOYSTICK ? AttachedDevices() : M().Config.Devices;
     for (const auto& d : devices) {
       if (devType != 0 && GET_DIDEVICE_TYPE(d->DevType) != devType) continue;
       if ((flags & DIEDFL_ATTACHEDONLY) && !(d->Caps().dwFlags & DIDC_ATTACHED)) continue;
@@ -642,34 +642,34 @@ InputConfig DefaultConfig() {
 }
 
 SystemMouse* Mouse() {
-  for (const auto& d : M().config.Devices)
+  for (const auto& d : M().Config.Devices)
     if (auto* m = dynamic_cast<SystemMouse*>(d.get())) return m;
   return nullptr;
 }
 
 std::vector<std::shared_ptr<Device>> AttachedDevices() {
-  std::vector<std::shared_ptr<Device>> out = M().config.Devices;
-  if (M().config.SystemJoysticks)
+  std::vector<std::shared_ptr<Device>> out = M().Config.Devices;
+  if (M().Config.SystemJoysticks)
     for (auto& d : detail::SystemJoystickDevices()) out.push_back(std::move(d));
   return out;
 }
 
 void SetConfig(InputConfig config) {
-  M().config = std::move(config);
-  M().create_fails = false;
+  M().Config = std::move(config);
+  M().CreateFails = false;
 }
 void ResetConfig() { SetConfig(DefaultConfig()); }
-void SetCreateFails(bool fails) { M().create_fails = fails; }
-const InputConfig& Config() { return M().config; }
+void SetCreateFails(bool fails) { M().CreateFails = fails; }
+const InputConfig& Config() { return M().Config; }
 
 SystemKeyboard* Keyboard() {
-  for (const auto& d : M().config.Devices)
+  for (const auto& d : M().Config.Devices)
     if (auto* k = dynamic_cast<SystemKeyboard*>(d.get())) return k;
   return nullptr;
 }
 
 void LoseDevices() {
-  for (const auto& d : M().config.Devices) {
+  for (const auto& d : M().Config.Devices) {
     ++d->LossCount;
     d->ExclusiveOwner = nullptr;
   }
@@ -689,7 +689,7 @@ HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, IDirectInput** out
   if (!instance) return DIERR_INVALIDPARAM;
   if (version < 0x0300) return DIERR_BETADIRECTINPUTVERSION;
   if (version > DIRECTINPUT_VERSION) return DIERR_OLDDIRECTINPUTVERSION;
-  if (M().create_fails) return DIERR_GENERIC;
+  if (M().CreateFails) return DIERR_GENERIC;
   *out = new DirectInputObject;
   return DI_OK;
 }

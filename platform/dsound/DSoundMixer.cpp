@@ -7,8 +7,8 @@
 namespace dsound::detail {
 
 SampleBlock::SampleBlock(const std::uint8_t* bytes, std::uint32_t size)
-    : Size(size), words(std::make_unique<std::int16_t[]>(size / 2 + 1)) {
-  if (size) std::memcpy(words.get(), bytes, size);
+    : Size(size), Storage(std::make_unique<std::int16_t[]>(size / 2 + 1)) {
+  if (size) std::memcpy(Storage.get(), bytes, size);
 }
 
 void GainsFor(std::int32_t volume, std::int32_t pan, std::int32_t& left, std::int32_t& right) {

@@ -27,10 +27,10 @@ namespace dsound::detail {
 // what they are.
 struct SampleBlock {
   explicit SampleBlock(const std::uint8_t* bytes, std::uint32_t size);
-  const std::uint8_t* Bytes() const { return reinterpret_cast<const std::uint8_t*>(words.get()); }
-  const std::int16_t* Words() const { return words.get(); }
+  const std::uint8_t* Bytes() const { return reinterpret_cast<const std::uint8_t*>(Storage.get()); }
+  const std::int16_t* Words() const { return Storage.get(); }
   std::uint32_t Size;
-  std::unique_ptr<std::int16_t[]> words;
+  std::unique_ptr<std::int16_t[]> Storage;
 };
 
 inline constexpr std::int32_t kUnityGain = 1 << 15;

@@ -50,20 +50,20 @@ struct Device {
   // SDL stops a device that went away; such a device is opened again and its buffers are lost.
   void CheckAlive();
   std::uint64_t Submit(const Command& c) {
-    last_submitted = mixer->Submit(c);
-    graveyard.Collect(mixer->Applied());
-    return last_submitted;
+    LastSubmitted = Mix->Submit(c);
+    Retired.Collect(Mix->Applied());
+    return LastSubmitted;
   }
 
-  DeviceConfig config;
-  DeviceConfig running;  // what the open device was opened with
-  int refs = 0;          // DirectSound objects and buffers
-  bool open = false;
-  SDL_AudioDeviceID id = 0;
-  std::unique_ptr<Mixer> mixer;
-  Graveyard graveyard;
-  std::uint64_t last_submitted = 0;
-  std::vector<SoundBuffer*> buffers;  // every live buffer, primaries included
+  DeviceConfig Config;
+  DeviceConfig Running;  // what the open device was opened with
+  int Refs = 0;          // DirectSound objects and buffers
+  bool Open = false;
+  SDL_AudioDeviceID Id = 0;
+  std::unique_ptr<Mixer> Mix;
+  Graveyard Retired;
+  std::uint64_t LastSubmitted = 0;
+  std::vector<SoundBuffer*> Buffers;  // every live buffer, primaries included
 };
 
 Device& Dev() {
@@ -90,71 +90,71 @@ bool Device::OpenSDL() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
-  want.freq = running.Rate;
+  want.freq = Running.Rate;
   want.format = AUDIO_S16SYS;
   want.channels = 2;
-  want.samples = static_cast<Uint16>(std::clamp(running.Samples, 64, 8192));
+  want.samples = static_cast<Uint16>(std::clamp(Running.Samples, 64, 8192));
   want.callback = &AudioCallback;
-  want.userdata = mixer.get();
+  want.userdata = Mix.get();
   SDL_AudioSpec have{};
   // SDL converts to whatever the hardware wants; the mixer always makes the format asked for.
-  id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (id == 0) {
+  Id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (Id == 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
-  SDL_PauseAudioDevice(id, 0);
+  SDL_PauseAudioDevice(Id, 0);
   return true;
 }
 
 HRESULT Device::Acquire() {
-  if (refs > 0) {
-    ++refs;
+  if (Refs > 0) {
+    ++Refs;
     return DS_OK;
   }
-  if (!config.Available) return DSERR_NODRIVER;
-  running = config;
-  running.Rate = std::clamp(running.Rate, 8000, 192000);
-  mixer = std::make_unique<Mixer>(running.Rate);
-  if (!running.Manual && !OpenSDL()) {
-    mixer.reset();
+  if (!Config.Available) return DSERR_NODRIVER;
+  Running = Config;
+  Running.Rate = std::clamp(Running.Rate, 8000, 192000);
+  Mix = std::make_unique<Mixer>(Running.Rate);
+  if (!Running.Manual && !OpenSDL()) {
+    Mix.reset();
     return DSERR_NODRIVER;
   }
-  open = true;
-  refs = 1;
+  Open = true;
+  Refs = 1;
   return DS_OK;
 }
 
 void Device::Release() {
-  if (refs > 0 && --refs == 0) Close();
+  if (Refs > 0 && --Refs == 0) Close();
 }
 
 void Device::Close() {
-  if (id) {
-    SDL_CloseAudioDevice(id);  // waits for the audio thread to leave the callback
-    id = 0;
+  if (Id) {
+    SDL_CloseAudioDevice(Id);  // waits for the audio thread to leave the callback
+    Id = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
   // Nothing runs the mixer any more: whatever it held can go.
-  graveyard.Clear();
-  mixer.reset();
-  open = false;
-  last_submitted = 0;
+  Retired.Clear();
+  Mix.reset();
+  Open = false;
+  LastSubmitted = 0;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Samples shared by a buffer and its duplicates
 
 struct Store {
-  explicit Store(std::uint32_t size) : bytes(size, 0) {}
+  explicit Store(std::uint32_t size) : Bytes(size, 0) {}
   ~Store() {
     Device& d = Dev();
-    if (d.mixer) d.graveyard.Bury(d.last_submitted, std::move(published));
+    if (d.Mix) d.Retired.Bury(d.LastSubmitted, std::move(Published));
   }
-  std::vector<std::uint8_t> bytes;          // what Lock hands out
-  std::unique_ptr<SampleBlock> published;   // what the mixer reads; never written again
-  bool dirty = true;                        // bytes changed since published
-  std::vector<SoundBuffer*> users;
+  std::vector<std::uint8_t> Bytes;          // what Lock hands out
+  std::unique_ptr<SampleBlock> Published;   // what the mixer reads; never written again
+  bool Dirty = true;                        // bytes changed since published
+  std::vector<SoundBuffer*> Users;
 };
 
 HRESULT CheckFormat(const WAVEFORMATEX* format, WAVEFORMATEX& out) {
@@ -182,9 +182,9 @@ class SoundBuffer final : public Object<IDirectSoundBuffer> {
       : owner_(owner), primary_(flags & DSBCAPS_PRIMARYBUFFER), flags_(flags), format_(format),
         store_(std::move(store)), frequency_(format.nSamplesPerSec) {
     Device& d = Dev();
-    d.buffers.push_back(this);
+    d.Buffers.push_back(this);
     if (store_) {
-      store_->users.push_back(this);
+      store_->Users.push_back(this);
       voice_ = std::make_unique<Voice>(format_.nChannels, format_.wBitsPerSample);
     }
   }
@@ -346,7 +346,7 @@ class SoundBuffer final : public Object<IDirectSoundBuffer> {
     return playing_;
   }
   void SendData() {
-    if (submitted_) Submit({.What = Command::SetData, .Target = voice_.get(), .Data = store_->published.get()});
+    if (submitted_) Submit({.What = Command::SetData, .Target = voice_.get(), .Data = store_->Published.get()});
   }
 
  private:
@@ -355,7 +355,7 @@ class SoundBuffer final : public Object<IDirectSoundBuffer> {
   void LastReleased() override;
 
   DWORD Size() const {
-    if (store_) return static_cast<DWORD>(store_->bytes.size());
+    if (store_) return static_cast<DWORD>(store_->Bytes.size());
     return primary_ ? static_cast<DWORD>(format_.nAvgBytesPerSec / 10) : 0;
   }
 
@@ -384,7 +384,7 @@ class SoundBuffer final : public Object<IDirectSoundBuffer> {
   void SendParams() {
     if (!submitted_) return;
     Command c{.What = Command::SetParams, .Target = voice_.get()};
-    c.Step = detail::StepFor(frequency_, static_cast<std::uint32_t>(Dev().mixer->Rate()));
+    c.Step = detail::StepFor(frequency_, static_cast<std::uint32_t>(Dev().Mix->Rate()));
     Gains(c.GainL, c.GainR);
     Submit(c);
   }
@@ -411,11 +411,11 @@ class SoundBuffer final : public Object<IDirectSoundBuffer> {
 
 void SoundBuffer::Publish() {
   Device& d = Dev();
-  auto block = std::make_unique<SampleBlock>(store_->bytes.data(), static_cast<std::uint32_t>(store_->bytes.size()));
-  std::unique_ptr<SampleBlock> old = std::exchange(store_->published, std::move(block));
-  store_->dirty = false;
-  for (SoundBuffer* u : store_->users) u->SendData();
-  d.graveyard.Bury(d.last_submitted, std::move(old));
+  auto block = std::make_unique<SampleBlock>(store_->Bytes.data(), static_cast<std::uint32_t>(store_->Bytes.size()));
+  std::unique_ptr<SampleBlock> old = std::exchange(store_->Published, std::move(block));
+  store_->Dirty = false;
+  for (SoundBuffer* u : store_->Users) u->SendData();
+  d.Retired.Bury(d.LastSubmitted, std::move(old));
 }
 
 HRESULT SoundBuffer::Lock(DWORD offset, DWORD bytes, void** audio1, DWORD* bytes1, void** audio2, DWORD* bytes2,
@@ -437,10 +437,10 @@ HRESULT SoundBuffer::Lock(DWORD offset, DWORD bytes, void** audio1, DWORD* bytes
   }
   if (bytes == 0 || bytes > size || offset >= size) return DSERR_INVALIDPARAM;
   const DWORD first = std::min(bytes, size - offset);
-  *audio1 = store_->bytes.data() + offset;
+  *audio1 = store_->Bytes.data() + offset;
   *bytes1 = first;
   if (audio2 && bytes2 && bytes > first) {
-    *audio2 = store_->bytes.data();
+    *audio2 = store_->Bytes.data();
     *bytes2 = bytes - first;
   }
   ++locks_;
@@ -453,15 +453,15 @@ HRESULT SoundBuffer::Unlock(void* audio1, DWORD bytes1, void* audio2, DWORD byte
   auto inside = [this](void* p, DWORD n) {
     if (!p) return true;
     auto* b = static_cast<std::uint8_t*>(p);
-    std::uint8_t* begin = store_->bytes.data();
-    std::uint8_t* end = begin + store_->bytes.size();
+    std::uint8_t* begin = store_->Bytes.data();
+    std::uint8_t* end = begin + store_->Bytes.size();
     return b >= begin && b <= end && n <= static_cast<std::size_t>(end - b);
   };
   if (!audio1 || !inside(audio1, bytes1) || !inside(audio2, bytes2)) return DSERR_INVALIDPARAM;
   --locks_;
-  store_->dirty = true;
+  store_->Dirty = true;
   // A sound that plays hears the new samples at once; the others take them when they start.
-  const bool heard = std::any_of(store_->users.begin(), store_->users.end(), [](SoundBuffer* u) { return u->PlayingNow(); });
+  const bool heard = std::any_of(store_->Users.begin(), store_->Users.end(), [](SoundBuffer* u) { return u->PlayingNow(); });
   if (heard) Publish();
   return DS_OK;
 }
@@ -476,13 +476,13 @@ HRESULT SoundBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) {
   Device& d = Dev();
   d.CheckAlive();
   if (lost_) return DSERR_BUFFERLOST;
-  if (!d.mixer) return DSERR_NODRIVER;
-  if (!store_->published || store_->dirty) Publish();
+  if (!d.Mix) return DSERR_NODRIVER;
+  if (!store_->Published || store_->Dirty) Publish();
   const DWORD from = CurrentFrame();
   looping_ = (flags & DSBPLAY_LOOPING) != 0;
   playing_ = true;
-  Command c{.What = Command::Start, .Target = voice_.get(), .Data = store_->published.get(), .Frame = from};
-  c.Step = detail::StepFor(frequency_, static_cast<std::uint32_t>(d.mixer->Rate()));
+  Command c{.What = Command::Start, .Target = voice_.get(), .Data = store_->Published.get(), .Frame = from};
+  c.Step = detail::StepFor(frequency_, static_cast<std::uint32_t>(d.Mix->Rate()));
   Gains(c.GainL, c.GainR);
   c.Loop = looping_;
   c.Seq = ++seq_;
@@ -523,7 +523,7 @@ class DirectSoundObject final : public Object<IDirectSound> {
         f.wFormatTag = WAVE_FORMAT_PCM;
         f.nChannels = 2;
         f.wBitsPerSample = 16;
-        f.nSamplesPerSec = static_cast<DWORD>(d.running.Rate);
+        f.nSamplesPerSec = static_cast<DWORD>(d.Running.Rate);
         f.nBlockAlign = 4;
         f.nAvgBytesPerSec = f.nSamplesPerSec * 4;
         primary_ = new SoundBuffer(this, desc->dwFlags & (DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN), f, nullptr);
@@ -619,19 +619,19 @@ void SoundBuffer::LastReleased() {
   if (voice_) {
     if (submitted_) {
       d.Submit({.What = Command::Remove, .Target = voice_.get()});
-      d.graveyard.Bury(d.last_submitted, std::move(voice_));
+      d.Retired.Bury(d.LastSubmitted, std::move(voice_));
     }
     voice_.reset();
   }
-  if (store_) std::erase(store_->users, this);
+  if (store_) std::erase(store_->Users, this);
   store_.reset();
-  std::erase(d.buffers, this);
+  std::erase(d.Buffers, this);
 }
 
 void Device::CheckAlive() {
-  if (!id || SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED) return;
-  SDL_CloseAudioDevice(id);
-  id = 0;
+  if (!Id || SDL_GetAudioDeviceStatus(Id) != SDL_AUDIO_STOPPED) return;
+  SDL_CloseAudioDevice(Id);
+  Id = 0;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
   OpenSDL();  // when this fails the buffers stay silent until the next attempt
   LoseDevice();
@@ -642,27 +642,27 @@ void Device::CheckAlive() {
 // ---------------------------------------------------------------------------------------------
 // Entry points and configuration
 
-void SetDeviceConfig(const DeviceConfig& config) { Dev().config = config; }
-DeviceConfig GetDeviceConfig() { return Dev().config; }
-void ResetDeviceConfig() { Dev().config = DeviceConfig{}; }
-bool DeviceOpen() { return Dev().open; }
-int DeviceRate() { return Dev().open ? Dev().running.Rate : 0; }
+void SetDeviceConfig(const DeviceConfig& config) { Dev().Config = config; }
+DeviceConfig GetDeviceConfig() { return Dev().Config; }
+void ResetDeviceConfig() { Dev().Config = DeviceConfig{}; }
+bool DeviceOpen() { return Dev().Open; }
+int DeviceRate() { return Dev().Open ? Dev().Running.Rate : 0; }
 
 void LoseDevice() {
-  const std::vector<SoundBuffer*> all = Dev().buffers;
+  const std::vector<SoundBuffer*> all = Dev().Buffers;
   for (SoundBuffer* b : all) b->Lose();
 }
 
 bool RenderManual(std::int16_t* out, int frames) {
   Device& d = Dev();
-  if (!d.open || !d.running.Manual || !d.mixer) return false;
-  d.mixer->Render(out, frames);
-  d.graveyard.Collect(d.mixer->Applied());
+  if (!d.Open || !d.Running.Manual || !d.Mix) return false;
+  d.Mix->Render(out, frames);
+  d.Retired.Collect(d.Mix->Applied());
   return true;
 }
 
 int LiveObjectCount() { return LiveCount(); }
-int RetiredObjectCount() { return static_cast<int>(Dev().graveyard.Size()); }
+int RetiredObjectCount() { return static_cast<int>(Dev().Retired.Size()); }
 
 HRESULT DirectSoundCreate(const GUID* driver, IDirectSound** directSound, IUnknown* outer) {
   if (!directSound) return DSERR_INVALIDPARAM;

@@ -43,7 +43,7 @@ Object* Find(const void* h) {
 template <class T>
 T* FindAs(const void* h, Kind k) {
   Object* o = Find(h);
-  return o && o->kind == k ? static_cast<T*>(o) : nullptr;
+  return o && o->ObjectKind == k ? static_cast<T*>(o) : nullptr;
 }
 
 constexpr PALETTEENTRY kStatic[20] = {
@@ -64,48 +64,48 @@ void InitSystemPalette() {
 }
 
 struct Stock {
-  Brush brushes[6];
-  Pen pens[3];
-  Palette palette;
-  Bitmap mono;  // the 1 x 1 bitmap a new memory DC starts with
-  std::uint8_t monoBits[4] = {0, 0, 0, 0};
-  DCObj screen;
+  Brush Brushes[6];
+  Pen Pens[3];
+  Palette StockPalette;
+  Bitmap Mono;  // the 1 x 1 bitmap a new memory DC starts with
+  std::uint8_t MonoBits[4] = {0, 0, 0, 0};
+  DCObj Screen;
 
   Stock() {
     const COLORREF colors[5] = {win::RGB(255, 255, 255), win::RGB(192, 192, 192),
                                 win::RGB(128, 128, 128), win::RGB(64, 64, 64), win::RGB(0, 0, 0)};
     for (int i = 0; i < 6; ++i) {
-      brushes[i].stock = true;
-      if (i < 5) brushes[i].color = colors[i];
-      else brushes[i].null = true;
-      Live().insert(&brushes[i]);
+      Brushes[i].IsStock = true;
+      if (i < 5) Brushes[i].Color = colors[i];
+      else Brushes[i].Null = true;
+      Live().insert(&Brushes[i]);
     }
-    pens[0].color = win::RGB(255, 255, 255);
-    pens[1].color = 0;
-    pens[2].style = PS_NULL;
-    for (auto& p : pens) {
-      p.stock = true;
+    Pens[0].Color = win::RGB(255, 255, 255);
+    Pens[1].Color = 0;
+    Pens[2].Style = PS_NULL;
+    for (auto& p : Pens) {
+      p.IsStock = true;
       Live().insert(&p);
     }
-    palette.stock = true;
-    for (int i = 0; i < 20; ++i) palette.entries.push_back(kStatic[i]);
-    Live().insert(&palette);
-    mono.stock = true;
-    mono.s.width = 1;
-    mono.s.height = 1;
-    mono.s.bitCount = 1;
-    mono.s.pitch = 4;
-    mono.s.bits = monoBits;
-    mono.s.colorCount = 2;
-    mono.s.colors[1] = RGBQUAD{255, 255, 255, 0};
-    mono.s.Classify();
-    Live().insert(&mono);
-    screen.stock = true;
-    screen.screen = true;
-    screen.palette = &palette;
-    screen.brush = &brushes[WHITE_BRUSH];
-    screen.pen = &pens[1];
-    Live().insert(&screen);
+    StockPalette.IsStock = true;
+    for (int i = 0; i < 20; ++i) StockPalette.Entries.push_back(kStatic[i]);
+    Live().insert(&StockPalette);
+    Mono.IsStock = true;
+    Mono.Pixels.Width = 1;
+    Mono.Pixels.Height = 1;
+    Mono.Pixels.BitCount = 1;
+    Mono.Pixels.Pitch = 4;
+    Mono.Pixels.Bits = MonoBits;
+    Mono.Pixels.ColorCount = 2;
+    Mono.Pixels.Colors[1] = RGBQUAD{255, 255, 255, 0};
+    Mono.Pixels.Classify();
+    Live().insert(&Mono);
+    Screen.IsStock = true;
+    Screen.Screen = true;
+    Screen.SelectedPalette = &StockPalette;
+    Screen.SelectedBrush = &Brushes[WHITE_BRUSH];
+    Screen.SelectedPen = &Pens[1];
+    Live().insert(&Screen);
   }
 };
 
@@ -130,24 +130,24 @@ std::unique_ptr<Bitmap> MakeBitmap(int width, int height, int bitCount, int alig
   if (pitch == 0 || pitch > kMaxBitmapBytes / static_cast<std::size_t>(height)) return nullptr;
   auto b = std::make_unique<Bitmap>();
   try {
-    b->owned.assign(pitch * static_cast<std::size_t>(height), 0);
+    b->Owned.assign(pitch * static_cast<std::size_t>(height), 0);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  b->s.width = width;
-  b->s.height = height;
-  b->s.bitCount = bitCount;
-  b->s.pitch = static_cast<std::intptr_t>(pitch);
-  b->s.bits = b->owned.data();
+  b->Pixels.Width = width;
+  b->Pixels.Height = height;
+  b->Pixels.BitCount = bitCount;
+  b->Pixels.Pitch = static_cast<std::intptr_t>(pitch);
+  b->Pixels.Bits = b->Owned.data();
   return b;
 }
 
 DCObj* NewDC() {
   Stock& st = Stocks();
   auto dc = std::make_unique<DCObj>();
-  dc->palette = &st.palette;
-  dc->brush = &st.brushes[WHITE_BRUSH];
-  dc->pen = &st.pens[1];
+  dc->SelectedPalette = &st.StockPalette;
+  dc->SelectedBrush = &st.Brushes[WHITE_BRUSH];
+  dc->SelectedPen = &st.Pens[1];
   return Track(std::move(dc));
 }
 
@@ -175,31 +175,31 @@ Pen* AsPen(HGDIOBJ h) {
   Stocks();
   return FindAs<Pen>(h, Kind::Pen);
 }
-Palette* DefaultPalette() { return &Stocks().palette; }
+Palette* DefaultPalette() { return &Stocks().StockPalette; }
 
 bool Surface::Classify() {
-  switch (bitCount) {
-    case 1: kind = PixKind::K1; return true;
-    case 4: kind = PixKind::K4; return true;
-    case 8: kind = PixKind::K8; return true;
+  switch (BitCount) {
+    case 1: PixelKind = PixKind::K1; return true;
+    case 4: PixelKind = PixKind::K4; return true;
+    case 8: PixelKind = PixKind::K8; return true;
     case 16:
-      if (masks[0] == 0 && masks[1] == 0 && masks[2] == 0) {
-        masks[0] = 0x7C00;
-        masks[1] = 0x3E0;
-        masks[2] = 0x1F;
+      if (Masks[0] == 0 && Masks[1] == 0 && Masks[2] == 0) {
+        Masks[0] = 0x7C00;
+        Masks[1] = 0x3E0;
+        Masks[2] = 0x1F;
       }
-      if (masks[0] == 0xF800 && masks[1] == 0x7E0 && masks[2] == 0x1F) kind = PixKind::K565;
-      else if (masks[0] == 0x7C00 && masks[1] == 0x3E0 && masks[2] == 0x1F) kind = PixKind::K555;
-      else kind = PixKind::K16M;
+      if (Masks[0] == 0xF800 && Masks[1] == 0x7E0 && Masks[2] == 0x1F) PixelKind = PixKind::K565;
+      else if (Masks[0] == 0x7C00 && Masks[1] == 0x3E0 && Masks[2] == 0x1F) PixelKind = PixKind::K555;
+      else PixelKind = PixKind::K16M;
       return true;
-    case 24: kind = PixKind::K24; return true;
+    case 24: PixelKind = PixKind::K24; return true;
     case 32:
-      if (masks[0] == 0 && masks[1] == 0 && masks[2] == 0) {
-        masks[0] = 0xFF0000;
-        masks[1] = 0xFF00;
-        masks[2] = 0xFF;
+      if (Masks[0] == 0 && Masks[1] == 0 && Masks[2] == 0) {
+        Masks[0] = 0xFF0000;
+        Masks[1] = 0xFF00;
+        Masks[2] = 0xFF;
       }
-      kind = (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF) ? PixKind::K888
+      PixelKind = (Masks[0] == 0xFF0000 && Masks[1] == 0xFF00 && Masks[2] == 0xFF) ? PixKind::K888
                                                                                   : PixKind::K32M;
       return true;
     default: return false;
@@ -214,69 +214,69 @@ HDC CreateCompatibleDC(HDC hdc) {
   Stock& st = Stocks();
   if (hdc && !AsDC(hdc)) return nullptr;
   DCObj* dc = NewDC();
-  dc->memory = true;
-  dc->bitmap = &st.mono;
+  dc->Memory = true;
+  dc->SelectedBitmap = &st.Mono;
   return reinterpret_cast<HDC>(dc);
 }
 
 BOOL DeleteDC(HDC hdc) {
   DCObj* dc = AsDC(hdc);
-  if (!dc || dc->stock) return win::FALSE;
-  if (dc->bitmap && !dc->bitmap->stock && dc->bitmap->selectedIn == dc) dc->bitmap->selectedIn = nullptr;
-  if (dc->formatBitmap) Live().erase(dc->formatBitmap.get());
+  if (!dc || dc->IsStock) return win::FALSE;
+  if (dc->SelectedBitmap && !dc->SelectedBitmap->IsStock && dc->SelectedBitmap->SelectedIn == dc) dc->SelectedBitmap->SelectedIn = nullptr;
+  if (dc->FormatBitmap) Live().erase(dc->FormatBitmap.get());
   Untrack(dc);
   return win::TRUE;
 }
 
-HDC GetScreenDC() { return reinterpret_cast<HDC>(&Stocks().screen); }
-int ReleaseScreenDC(HDC hdc) { return AsDC(hdc) == &Stocks().screen ? 1 : 0; }
+HDC GetScreenDC() { return reinterpret_cast<HDC>(&Stocks().Screen); }
+int ReleaseScreenDC(HDC hdc) { return AsDC(hdc) == &Stocks().Screen ? 1 : 0; }
 
 HDC CreateMemoryFormatDC(const MemoryFormat& f) {
   Stocks();
   if (f.Width <= 0 || f.Height <= 0 || !f.Bits) return nullptr;
   auto b = std::make_unique<Bitmap>();
-  b->s.width = f.Width;
-  b->s.height = f.Height;
-  b->s.bitCount = f.BitCount;
-  b->s.masks[0] = f.RedMask;
-  b->s.masks[1] = f.GreenMask;
-  b->s.masks[2] = f.BlueMask;
-  if (!b->s.Classify()) return nullptr;
+  b->Pixels.Width = f.Width;
+  b->Pixels.Height = f.Height;
+  b->Pixels.BitCount = f.BitCount;
+  b->Pixels.Masks[0] = f.RedMask;
+  b->Pixels.Masks[1] = f.GreenMask;
+  b->Pixels.Masks[2] = f.BlueMask;
+  if (!b->Pixels.Classify()) return nullptr;
   if (f.Pitch <= 0 || static_cast<std::size_t>(f.Pitch) < RowBytes(f.Width, f.BitCount, 1)) return nullptr;
-  b->s.pitch = f.Pitch;
-  b->s.topDown = f.TopDown;
-  b->s.bits = static_cast<std::uint8_t*>(f.Bits);
+  b->Pixels.Pitch = f.Pitch;
+  b->Pixels.TopDown = f.TopDown;
+  b->Pixels.Bits = static_cast<std::uint8_t*>(f.Bits);
   if (f.BitCount <= 8) {
     const UINT n = std::min<UINT>(f.ColorCount, 1u << f.BitCount);
-    if (f.ColorTable) std::memcpy(b->s.colors, f.ColorTable, n * sizeof(RGBQUAD));
-    b->s.colorCount = f.ColorTable ? static_cast<int>(n) : 0;
+    if (f.ColorTable) std::memcpy(b->Pixels.Colors, f.ColorTable, n * sizeof(RGBQUAD));
+    b->Pixels.ColorCount = f.ColorTable ? static_cast<int>(n) : 0;
     if (!f.ColorTable) {
       // Without a table the indices show as a grey ramp.
       const int count = 1 << f.BitCount;
       for (int i = 0; i < count; ++i) {
         const BYTE v = static_cast<BYTE>(i * 255 / (count - 1));
-        b->s.colors[i] = RGBQUAD{v, v, v, 0};
+        b->Pixels.Colors[i] = RGBQUAD{v, v, v, 0};
       }
-      b->s.colorCount = count;
+      b->Pixels.ColorCount = count;
     }
   }
   DCObj* dc = NewDC();
-  dc->memory = true;
-  b->selectedIn = dc;
-  dc->formatBitmap = std::move(b);
-  dc->bitmap = dc->formatBitmap.get();
-  Live().insert(dc->bitmap);  // GetObject and GetCurrentObject see it; the DC frees it
+  dc->Memory = true;
+  b->SelectedIn = dc;
+  dc->FormatBitmap = std::move(b);
+  dc->SelectedBitmap = dc->FormatBitmap.get();
+  Live().insert(dc->SelectedBitmap);  // GetObject and GetCurrentObject see it; the DC frees it
   return reinterpret_cast<HDC>(dc);
 }
 
 int GetDeviceCaps(HDC hdc, int index) {
   DCObj* dc = AsDC(hdc);
   if (!dc) return 0;
-  const int bpp = dc->screen ? 32 : (dc->bitmap ? dc->bitmap->s.bitCount : 32);
+  const int bpp = dc->Screen ? 32 : (dc->SelectedBitmap ? dc->SelectedBitmap->Pixels.BitCount : 32);
   switch (index) {
-    case HORZRES: return dc->screen ? 1024 : (dc->bitmap ? dc->bitmap->s.width : 0);
-    case VERTRES: return dc->screen ? 768 : (dc->bitmap ? dc->bitmap->s.height : 0);
-    case BITSPIXEL: return dc->memory && dc->bitmap && dc->bitmap->stock ? 32 : bpp;
+    case HORZRES: return dc->Screen ? 1024 : (dc->SelectedBitmap ? dc->SelectedBitmap->Pixels.Width : 0);
+    case VERTRES: return dc->Screen ? 768 : (dc->SelectedBitmap ? dc->SelectedBitmap->Pixels.Height : 0);
+    case BITSPIXEL: return dc->Memory && dc->SelectedBitmap && dc->SelectedBitmap->IsStock ? 32 : bpp;
     case PLANES: return 1;
     case NUMCOLORS: return bpp <= 8 ? (1 << bpp) : -1;
     case RASTERCAPS: return RC_BITBLT | RC_STRETCHBLT | RC_DI_BITMAP | RC_STRETCHDIB;
@@ -290,10 +290,10 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
   DCObj* dc = AsDC(hdc);
   if (!dc) return nullptr;
   switch (type) {
-    case OBJ_BITMAP: return H(dc->bitmap);
-    case OBJ_PAL: return H(dc->palette);
-    case OBJ_BRUSH: return H(dc->brush);
-    case OBJ_PEN: return H(dc->pen);
+    case OBJ_BITMAP: return H(dc->SelectedBitmap);
+    case OBJ_PAL: return H(dc->SelectedPalette);
+    case OBJ_BRUSH: return H(dc->SelectedBrush);
+    case OBJ_PEN: return H(dc->SelectedPen);
     default: return nullptr;
   }
 }
@@ -302,9 +302,9 @@ DWORD GetObjectType(HGDIOBJ h) {
   Stocks();
   Object* o = Find(h);
   if (!o) return 0;
-  switch (o->kind) {
+  switch (o->ObjectKind) {
     case Kind::Bitmap: return OBJ_BITMAP;
-    case Kind::DC: return static_cast<DCObj*>(o)->memory ? OBJ_MEMDC : OBJ_DC;
+    case Kind::DC: return static_cast<DCObj*>(o)->Memory ? OBJ_MEMDC : OBJ_DC;
     case Kind::Palette: return OBJ_PAL;
     case Kind::Brush: return OBJ_BRUSH;
     case Kind::Pen: return OBJ_PEN;
@@ -331,32 +331,32 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* bmi, UINT usage, void** bits
   if (!b) return nullptr;
   const auto* after = reinterpret_cast<const std::uint8_t*>(bmi) + h.biSize;
   if (h.biCompression == win::BI_BITFIELDS) {
-    std::memcpy(b->s.masks, after, 12);
+    std::memcpy(b->Pixels.Masks, after, 12);
     after += 12;
   }
-  if (!b->s.Classify()) return nullptr;
-  b->s.topDown = h.biHeight < 0;
+  if (!b->Pixels.Classify()) return nullptr;
+  b->Pixels.TopDown = h.biHeight < 0;
   if (bc <= 8) {
     const UINT max = 1u << bc;
     const UINT n = h.biClrUsed == 0 ? max : std::min<UINT>(h.biClrUsed, max);
     if (usage == DIB_PAL_COLORS) {
       DCObj* dc = AsDC(hdc);
-      const Palette* pal = dc && dc->palette ? dc->palette : DefaultPalette();
+      const Palette* pal = dc && dc->SelectedPalette ? dc->SelectedPalette : DefaultPalette();
       const auto* idx = reinterpret_cast<const WORD*>(after);
       for (UINT i = 0; i < n; ++i) {
-        const PALETTEENTRY& e = pal->entries[idx[i] % pal->entries.size()];
-        b->s.colors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+        const PALETTEENTRY& e = pal->Entries[idx[i] % pal->Entries.size()];
+        b->Pixels.Colors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
       }
     } else {
-      std::memcpy(b->s.colors, after, n * sizeof(RGBQUAD));
+      std::memcpy(b->Pixels.Colors, after, n * sizeof(RGBQUAD));
     }
-    b->s.colorCount = static_cast<int>(max);
+    b->Pixels.ColorCount = static_cast<int>(max);
   }
-  b->dibSection = true;
-  b->bmih = h;
-  b->bmih.biSize = sizeof(BITMAPINFOHEADER);
-  b->bmih.biSizeImage = static_cast<DWORD>(b->owned.size());
-  if (bits) *bits = b->s.bits;
+  b->DibSection = true;
+  b->Bmih = h;
+  b->Bmih.biSize = sizeof(BITMAPINFOHEADER);
+  b->Bmih.biSizeImage = static_cast<DWORD>(b->Owned.size());
+  if (bits) *bits = b->Pixels.Bits;
   return reinterpret_cast<HBITMAP>(Track(std::move(b)));
 }
 
@@ -364,15 +364,15 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
   DCObj* dc = AsDC(hdc);
   if (!dc) return nullptr;
   if (width == 0 || height == 0) return CreateBitmap(1, 1, 1, 1, nullptr);
-  const Surface* t = dc->screen || !dc->bitmap || dc->bitmap->stock ? nullptr : &dc->bitmap->s;
-  auto b = MakeBitmap(width, height, t ? t->bitCount : 32, 4);
+  const Surface* t = dc->Screen || !dc->SelectedBitmap || dc->SelectedBitmap->IsStock ? nullptr : &dc->SelectedBitmap->Pixels;
+  auto b = MakeBitmap(width, height, t ? t->BitCount : 32, 4);
   if (!b) return nullptr;
   if (t) {
-    std::memcpy(b->s.masks, t->masks, sizeof t->masks);
-    std::memcpy(b->s.colors, t->colors, sizeof t->colors);
-    b->s.colorCount = t->colorCount;
+    std::memcpy(b->Pixels.Masks, t->Masks, sizeof t->Masks);
+    std::memcpy(b->Pixels.Colors, t->Colors, sizeof t->Colors);
+    b->Pixels.ColorCount = t->ColorCount;
   }
-  b->s.Classify();
+  b->Pixels.Classify();
   return reinterpret_cast<HBITMAP>(Track(std::move(b)));
 }
 
@@ -381,16 +381,16 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const vo
   if (planes != 1 || (bitCount != 1 && bitCount != 32)) return nullptr;
   auto b = MakeBitmap(width, height, static_cast<int>(bitCount), 4);
   if (!b) return nullptr;
-  b->s.topDown = true;
+  b->Pixels.TopDown = true;
   if (bitCount == 1) {
-    b->s.colorCount = 2;
-    b->s.colors[1] = RGBQUAD{255, 255, 255, 0};
+    b->Pixels.ColorCount = 2;
+    b->Pixels.Colors[1] = RGBQUAD{255, 255, 255, 0};
   }
-  b->s.Classify();
+  b->Pixels.Classify();
   if (bits) {
     const std::size_t src = RowBytes(width, static_cast<int>(bitCount), 2);
     for (int y = 0; y < height; ++y)
-      std::memcpy(b->s.Row(y), static_cast<const std::uint8_t*>(bits) + src * y, src);
+      std::memcpy(b->Pixels.Row(y), static_cast<const std::uint8_t*>(bits) + src * y, src);
   }
   return reinterpret_cast<HBITMAP>(Track(std::move(b)));
 }
@@ -399,23 +399,23 @@ int GetObject(HGDIOBJ h, int size, void* buffer) {
   Stocks();
   Object* o = Find(h);
   if (!o) return 0;
-  switch (o->kind) {
+  switch (o->ObjectKind) {
     case Kind::Bitmap: {
       auto* b = static_cast<Bitmap*>(o);
       BITMAP bm{};
       bm.bmType = 0;
-      bm.bmWidth = b->s.width;
-      bm.bmHeight = b->s.height;
-      bm.bmWidthBytes = static_cast<LONG>(b->s.pitch);
+      bm.bmWidth = b->Pixels.Width;
+      bm.bmHeight = b->Pixels.Height;
+      bm.bmWidthBytes = static_cast<LONG>(b->Pixels.Pitch);
       bm.bmPlanes = 1;
-      bm.bmBitsPixel = static_cast<WORD>(b->s.bitCount);
-      bm.bmBits = b->dibSection ? b->s.bits : nullptr;
-      if (b->dibSection && (size >= static_cast<int>(sizeof(DIBSECTION)) || !buffer)) {
+      bm.bmBitsPixel = static_cast<WORD>(b->Pixels.BitCount);
+      bm.bmBits = b->DibSection ? b->Pixels.Bits : nullptr;
+      if (b->DibSection && (size >= static_cast<int>(sizeof(DIBSECTION)) || !buffer)) {
         if (!buffer) return sizeof(DIBSECTION);
         DIBSECTION ds{};
         ds.dsBm = bm;
-        ds.dsBmih = b->bmih;
-        if (b->s.bitCount == 16 || b->s.bitCount == 32) std::memcpy(ds.dsBitfields, b->s.masks, 12);
+        ds.dsBmih = b->Bmih;
+        if (b->Pixels.BitCount == 16 || b->Pixels.BitCount == 32) std::memcpy(ds.dsBitfields, b->Pixels.Masks, 12);
         std::memcpy(buffer, &ds, sizeof ds);
         return sizeof(DIBSECTION);
       }
@@ -427,7 +427,7 @@ int GetObject(HGDIOBJ h, int size, void* buffer) {
     case Kind::Palette: {
       if (!buffer) return sizeof(WORD);
       if (size < static_cast<int>(sizeof(WORD))) return 0;
-      const WORD n = static_cast<WORD>(static_cast<Palette*>(o)->entries.size());
+      const WORD n = static_cast<WORD>(static_cast<Palette*>(o)->Entries.size());
       std::memcpy(buffer, &n, sizeof n);
       return sizeof(WORD);
     }
@@ -435,7 +435,7 @@ int GetObject(HGDIOBJ h, int size, void* buffer) {
     case Kind::Pen: {
       if (!buffer) return sizeof(COLORREF);
       if (size < static_cast<int>(sizeof(COLORREF))) return 0;
-      const COLORREF c = o->kind == Kind::Brush ? static_cast<Brush*>(o)->color : static_cast<Pen*>(o)->color;
+      const COLORREF c = o->ObjectKind == Kind::Brush ? static_cast<Brush*>(o)->Color : static_cast<Pen*>(o)->Color;
       std::memcpy(buffer, &c, sizeof c);
       return sizeof(COLORREF);
     }
@@ -448,26 +448,26 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
   DCObj* dc = AsDC(hdc);
   Object* o = Find(h);
   if (!dc || !o) return nullptr;
-  switch (o->kind) {
+  switch (o->ObjectKind) {
     case Kind::Bitmap: {
       auto* b = static_cast<Bitmap*>(o);
-      if (!dc->memory || dc->formatBitmap) return nullptr;
-      if (b == dc->bitmap) return H(b);
-      if (!b->stock && b->selectedIn) return nullptr;
-      Bitmap* old = dc->bitmap;
-      if (old && !old->stock) old->selectedIn = nullptr;
-      if (!b->stock) b->selectedIn = dc;
-      dc->bitmap = b;
+      if (!dc->Memory || dc->FormatBitmap) return nullptr;
+      if (b == dc->SelectedBitmap) return H(b);
+      if (!b->IsStock && b->SelectedIn) return nullptr;
+      Bitmap* old = dc->SelectedBitmap;
+      if (old && !old->IsStock) old->SelectedIn = nullptr;
+      if (!b->IsStock) b->SelectedIn = dc;
+      dc->SelectedBitmap = b;
       return H(old);
     }
     case Kind::Brush: {
-      Brush* old = dc->brush;
-      dc->brush = static_cast<Brush*>(o);
+      Brush* old = dc->SelectedBrush;
+      dc->SelectedBrush = static_cast<Brush*>(o);
       return H(old);
     }
     case Kind::Pen: {
-      Pen* old = dc->pen;
-      dc->pen = static_cast<Pen*>(o);
+      Pen* old = dc->SelectedPen;
+      dc->SelectedPen = static_cast<Pen*>(o);
       return H(old);
     }
     default: return nullptr;  // palettes go through SelectPalette
@@ -477,15 +477,15 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
 BOOL DeleteObject(HGDIOBJ h) {
   Stocks();
   Object* o = Find(h);
-  if (!o || o->kind == Kind::DC) return win::FALSE;
-  if (o->stock) return win::TRUE;
+  if (!o || o->ObjectKind == Kind::DC) return win::FALSE;
+  if (o->IsStock) return win::TRUE;
   // Objects in use by a DC stay alive.
-  if (o->kind == Kind::Bitmap && static_cast<Bitmap*>(o)->selectedIn) return win::FALSE;
+  if (o->ObjectKind == Kind::Bitmap && static_cast<Bitmap*>(o)->SelectedIn) return win::FALSE;
   for (Object* other : Live()) {
-    if (other->kind != Kind::DC) continue;
+    if (other->ObjectKind != Kind::DC) continue;
     auto* dc = static_cast<DCObj*>(other);
-    if (dc->brush == o || dc->pen == o) return win::FALSE;
-    if (dc->palette == o) dc->palette = DefaultPalette();
+    if (dc->SelectedBrush == o || dc->SelectedPen == o) return win::FALSE;
+    if (dc->SelectedPalette == o) dc->SelectedPalette = DefaultPalette();
   }
   Untrack(o);
   return win::TRUE;
@@ -493,34 +493,34 @@ BOOL DeleteObject(HGDIOBJ h) {
 
 HGDIOBJ GetStockObject(int index) {
   Stock& st = Stocks();
-  if (index >= WHITE_BRUSH && index <= NULL_BRUSH) return H(&st.brushes[index]);
-  if (index >= WHITE_PEN && index <= NULL_PEN) return H(&st.pens[index - WHITE_PEN]);
-  if (index == DEFAULT_PALETTE) return H(&st.palette);
+  if (index >= WHITE_BRUSH && index <= NULL_BRUSH) return H(&st.Brushes[index]);
+  if (index >= WHITE_PEN && index <= NULL_PEN) return H(&st.Pens[index - WHITE_PEN]);
+  if (index == DEFAULT_PALETTE) return H(&st.StockPalette);
   return nullptr;
 }
 
 UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colors) {
   DCObj* dc = AsDC(hdc);
-  if (!dc || !dc->bitmap || dc->bitmap->stock || !colors) return 0;
-  Surface& s = dc->bitmap->s;
-  if (s.bitCount > 8) return 0;
-  const UINT size = 1u << s.bitCount;
+  if (!dc || !dc->SelectedBitmap || dc->SelectedBitmap->IsStock || !colors) return 0;
+  Surface& s = dc->SelectedBitmap->Pixels;
+  if (s.BitCount > 8) return 0;
+  const UINT size = 1u << s.BitCount;
   if (start >= size) return 0;
   const UINT n = std::min(count, size - start);
-  std::memcpy(s.colors + start, colors, n * sizeof(RGBQUAD));
-  s.colorCount = static_cast<int>(size);
+  std::memcpy(s.Colors + start, colors, n * sizeof(RGBQUAD));
+  s.ColorCount = static_cast<int>(size);
   return n;
 }
 
 UINT GetDIBColorTable(HDC hdc, UINT start, UINT count, RGBQUAD* colors) {
   DCObj* dc = AsDC(hdc);
-  if (!dc || !dc->bitmap || !colors) return 0;
-  const Surface& s = dc->bitmap->s;
-  if (s.bitCount > 8) return 0;
-  const UINT size = 1u << s.bitCount;
+  if (!dc || !dc->SelectedBitmap || !colors) return 0;
+  const Surface& s = dc->SelectedBitmap->Pixels;
+  if (s.BitCount > 8) return 0;
+  const UINT size = 1u << s.BitCount;
   if (start >= size) return 0;
   const UINT n = std::min(count, size - start);
-  std::memcpy(colors, s.colors + start, n * sizeof(RGBQUAD));
+  std::memcpy(colors, s.Colors + start, n * sizeof(RGBQUAD));
   return n;
 }
 
@@ -531,16 +531,16 @@ BOOL GdiFlush() { return win::TRUE; }
 HBRUSH CreateSolidBrush(COLORREF color) {
   Stocks();
   auto b = std::make_unique<Brush>();
-  b->color = color & 0x00FFFFFF;
+  b->Color = color & 0x00FFFFFF;
   return reinterpret_cast<HBRUSH>(Track(std::move(b)));
 }
 
 HPEN CreatePen(int style, int width, COLORREF color) {
   Stocks();
   auto p = std::make_unique<Pen>();
-  p->style = style;
-  p->width = std::max(width, 1);
-  p->color = color & 0x00FFFFFF;
+  p->Style = style;
+  p->Width = std::max(width, 1);
+  p->Color = color & 0x00FFFFFF;
   return reinterpret_cast<HPEN>(Track(std::move(p)));
 }
 
@@ -550,28 +550,28 @@ HPALETTE CreatePalette(const LOGPALETTE* lp) {
   Stocks();
   if (!lp || lp->palVersion != 0x300 || lp->palNumEntries == 0 || lp->palNumEntries > 256) return nullptr;
   auto p = std::make_unique<Palette>();
-  p->entries.assign(lp->palPalEntry, lp->palPalEntry + lp->palNumEntries);
+  p->Entries.assign(lp->palPalEntry, lp->palPalEntry + lp->palNumEntries);
   return reinterpret_cast<HPALETTE>(Track(std::move(p)));
 }
 
 UINT GetPaletteEntries(HPALETTE pal, UINT start, UINT count, PALETTEENTRY* entries) {
   Palette* p = AsPalette(pal);
   if (!p) return 0;
-  const UINT size = static_cast<UINT>(p->entries.size());
+  const UINT size = static_cast<UINT>(p->Entries.size());
   if (!entries) return size;
   if (start >= size) return 0;
   const UINT n = std::min(count, size - start);
-  std::memcpy(entries, p->entries.data() + start, n * sizeof(PALETTEENTRY));
+  std::memcpy(entries, p->Entries.data() + start, n * sizeof(PALETTEENTRY));
   return n;
 }
 
 UINT SetPaletteEntries(HPALETTE pal, UINT start, UINT count, const PALETTEENTRY* entries) {
   Palette* p = AsPalette(pal);
-  if (!p || p->stock || !entries) return 0;
-  const UINT size = static_cast<UINT>(p->entries.size());
+  if (!p || p->IsStock || !entries) return 0;
+  const UINT size = static_cast<UINT>(p->Entries.size());
   if (start >= size) return 0;
   const UINT n = std::min(count, size - start);
-  std::memcpy(p->entries.data() + start, entries, n * sizeof(PALETTEENTRY));
+  std::memcpy(p->Entries.data() + start, entries, n * sizeof(PALETTEENTRY));
   return n;
 }
 
@@ -579,16 +579,16 @@ HPALETTE SelectPalette(HDC hdc, HPALETTE pal, BOOL) {
   DCObj* dc = AsDC(hdc);
   Palette* p = AsPalette(pal);
   if (!dc || !p) return nullptr;
-  Palette* old = dc->palette ? dc->palette : DefaultPalette();
-  dc->palette = p;
+  Palette* old = dc->SelectedPalette ? dc->SelectedPalette : DefaultPalette();
+  dc->SelectedPalette = p;
   return reinterpret_cast<HPALETTE>(old);
 }
 
 UINT RealizePalette(HDC hdc) {
   DCObj* dc = AsDC(hdc);
   if (!dc) return GDI_ERROR;
-  if (!dc->palette || dc->palette->stock) return 0;
-  return static_cast<UINT>(dc->palette->entries.size());
+  if (!dc->SelectedPalette || dc->SelectedPalette->IsStock) return 0;
+  return static_cast<UINT>(dc->SelectedPalette->Entries.size());
 }
 
 UINT GetSystemPaletteEntries(HDC hdc, UINT start, UINT count, PALETTEENTRY* entries) {
@@ -613,10 +613,10 @@ void ResetSystemPalette() { InitSystemPalette(); }
 
 UINT GetNearestPaletteIndex(HPALETTE pal, COLORREF color) {
   Palette* p = AsPalette(pal);
-  if (!p || p->entries.empty()) return CLR_INVALID;
+  if (!p || p->Entries.empty()) return CLR_INVALID;
   RGBQUAD q[256];
-  const int n = static_cast<int>(p->entries.size());
-  for (int i = 0; i < n; ++i) q[i] = RGBQUAD{p->entries[i].peBlue, p->entries[i].peGreen, p->entries[i].peRed, 0};
+  const int n = static_cast<int>(p->Entries.size());
+  for (int i = 0; i < n; ++i) q[i] = RGBQUAD{p->Entries[i].peBlue, p->Entries[i].peGreen, p->Entries[i].peRed, 0};
   return static_cast<UINT>(NearestIndex(q, n, RgbFromColorRef(color)));
 }
 
@@ -625,14 +625,14 @@ UINT GetNearestPaletteIndex(HPALETTE pal, COLORREF color) {
 int SetStretchBltMode(HDC hdc, int mode) {
   DCObj* dc = AsDC(hdc);
   if (!dc || mode < BLACKONWHITE || mode > HALFTONE) return 0;
-  const int old = dc->stretchMode;
-  dc->stretchMode = mode;
+  const int old = dc->StretchMode;
+  dc->StretchMode = mode;
   return old;
 }
 
 int GetStretchBltMode(HDC hdc) {
   DCObj* dc = AsDC(hdc);
-  return dc ? dc->stretchMode : 0;
+  return dc ? dc->StretchMode : 0;
 }
 
 namespace {
@@ -645,9 +645,9 @@ BOOL FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   DCObj* dc = AsDC(hdc);
   Brush* b = AsBrush(brush);
   if (!dc || !rect || !b) return win::FALSE;
-  if (b->null || !dc->Target()) return win::TRUE;
+  if (b->Null || !dc->Target()) return win::TRUE;
   const Surface& s = *dc->Target();
-  FillRectValue(s, *rect, EncodeColor(s, RgbFromColorRef(b->color)));
+  FillRectValue(s, *rect, EncodeColor(s, RgbFromColorRef(b->Color)));
   return win::TRUE;
 }
 
@@ -655,7 +655,7 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
   DCObj* dc = AsDC(hdc);
   if (!dc || !dc->Target()) return CLR_INVALID;
   const Surface& s = *dc->Target();
-  if (x < 0 || y < 0 || x >= s.width || y >= s.height) return CLR_INVALID;
+  if (x < 0 || y < 0 || x >= s.Width || y >= s.Height) return CLR_INVALID;
   const std::uint32_t v = EncodeColor(s, RgbFromColorRef(color));
   WritePixelValue(s, x, y, v);
   return ColorRefFromRgb(DecodeValue(s, v));
@@ -665,7 +665,7 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
   DCObj* dc = AsDC(hdc);
   if (!dc || !dc->Target()) return CLR_INVALID;
   const Surface& s = *dc->Target();
-  if (x < 0 || y < 0 || x >= s.width || y >= s.height) return CLR_INVALID;
+  if (x < 0 || y < 0 || x >= s.Width || y >= s.Height) return CLR_INVALID;
   return ColorRefFromRgb(DecodeValue(s, ReadPixelValue(s, x, y)));
 }
 
@@ -673,26 +673,26 @@ DWORD GetPixelValue(HDC hdc, int x, int y) {
   DCObj* dc = AsDC(hdc);
   if (!dc || !dc->Target()) return CLR_INVALID;
   const Surface& s = *dc->Target();
-  if (x < 0 || y < 0 || x >= s.width || y >= s.height) return CLR_INVALID;
+  if (x < 0 || y < 0 || x >= s.Width || y >= s.Height) return CLR_INVALID;
   return ReadPixelValue(s, x, y);
 }
 
 BOOL MoveToEx(HDC hdc, int x, int y, win::POINT* old) {
   DCObj* dc = AsDC(hdc);
   if (!dc) return win::FALSE;
-  if (old) *old = dc->pos;
-  dc->pos = win::POINT{x, y};
+  if (old) *old = dc->Pos;
+  dc->Pos = win::POINT{x, y};
   return win::TRUE;
 }
 
 BOOL LineTo(HDC hdc, int x, int y) {
   DCObj* dc = AsDC(hdc);
   if (!dc) return win::FALSE;
-  const win::POINT from = dc->pos;
-  dc->pos = win::POINT{x, y};
-  if (!dc->Target() || !dc->pen || dc->pen->style == PS_NULL) return win::TRUE;
+  const win::POINT from = dc->Pos;
+  dc->Pos = win::POINT{x, y};
+  if (!dc->Target() || !dc->SelectedPen || dc->SelectedPen->Style == PS_NULL) return win::TRUE;
   const Surface& s = *dc->Target();
-  const std::uint32_t v = EncodeColor(s, RgbFromColorRef(dc->pen->color));
+  const std::uint32_t v = EncodeColor(s, RgbFromColorRef(dc->SelectedPen->Color));
   // Bresenham, the end point excluded.
   long long x0 = from.x, y0 = from.y;
   const long long x1 = x, y1 = y;
@@ -702,7 +702,7 @@ BOOL LineTo(HDC hdc, int x, int y) {
   // Long lines far outside the bitmap are cut short: nothing past this many steps can be seen.
   long long steps = std::max(ddx, -ddy);
   while (steps-- > 0) {
-    if (x0 >= 0 && y0 >= 0 && x0 < s.width && y0 < s.height)
+    if (x0 >= 0 && y0 >= 0 && x0 < s.Width && y0 < s.Height)
       WritePixelValue(s, static_cast<int>(x0), static_cast<int>(y0), v);
     const long long e2 = 2 * err;
     if (e2 >= ddy) {
@@ -724,14 +724,14 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
   const Surface& s = *dc->Target();
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
-  const bool pen = dc->pen && dc->pen->style != PS_NULL;
-  if (dc->brush && !dc->brush->null) {
+  const bool pen = dc->SelectedPen && dc->SelectedPen->Style != PS_NULL;
+  if (dc->SelectedBrush && !dc->SelectedBrush->Null) {
     const int inset = pen ? 1 : 0;
     FillRectValue(s, RECT{left + inset, top + inset, right - inset, bottom - inset},
-                  EncodeColor(s, RgbFromColorRef(dc->brush->color)));
+                  EncodeColor(s, RgbFromColorRef(dc->SelectedBrush->Color)));
   }
   if (pen && right > left && bottom > top) {
-    const std::uint32_t v = EncodeColor(s, RgbFromColorRef(dc->pen->color));
+    const std::uint32_t v = EncodeColor(s, RgbFromColorRef(dc->SelectedPen->Color));
     FillRectValue(s, RECT{left, top, right, top + 1}, v);
     FillRectValue(s, RECT{left, bottom - 1, right, bottom}, v);
     FillRectValue(s, RECT{left, top, left + 1, bottom}, v);
@@ -744,7 +744,7 @@ int LiveObjectCount() {
   Stocks();
   int n = 0;
   for (Object* o : Live())
-    if (!o->stock) ++n;
+    if (!o->IsStock) ++n;
   return n;
 }
 
@@ -758,7 +758,7 @@ int LiveObjectCount(DWORD objectType) {
                                             : Kind(-1);
   int n = 0;
   for (Object* o : Live())
-    if (!o->stock && o->kind == kind) ++n;
+    if (!o->IsStock && o->ObjectKind == kind) ++n;
   return n;
 }
 

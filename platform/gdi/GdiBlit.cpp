@@ -25,7 +25,7 @@ using u32 = std::uint32_t;
 
 using pixels::ColorMasks;
 
-ColorMasks MasksOf(const Surface& s) { return ColorMasks(s.masks[0], s.masks[1], s.masks[2]); }
+ColorMasks MasksOf(const Surface& s) { return ColorMasks(s.Masks[0], s.Masks[1], s.Masks[2]); }
 
 bool IsIndexed(PixKind k) { return k == PixKind::K1 || k == PixKind::K4 || k == PixKind::K8; }
 
@@ -73,16 +73,16 @@ class Nearest {
 };
 
 int TableSize(const Surface& s) {
-  const int full = 1 << std::min(s.bitCount, 8);
-  return s.colorCount > 0 ? std::min(s.colorCount, full) : full;
+  const int full = 1 << std::min(s.BitCount, 8);
+  return s.ColorCount > 0 ? std::min(s.ColorCount, full) : full;
 }
 
 struct Ctx {
-  const Surface* src = nullptr;
-  const Surface* dst = nullptr;
-  ColorMasks sm, dm;
-  Nearest* nearest = nullptr;
-  u32 lut[256];
+  const Surface* Src = nullptr;
+  const Surface* Dst = nullptr;
+  ColorMasks SourceMasks, DestMasks;
+  Nearest* NearestColors = nullptr;
+  u32 Lut[256];
 };
 
 template <PixKind K>
@@ -94,7 +94,7 @@ inline u32 ToRgb(u32 v, const Ctx& c) {
   else if constexpr (K == PixKind::K24 || K == PixKind::K888)
     return v & 0xFFFFFF;
   else
-    return c.sm.ToRgb(v);
+    return c.SourceMasks.ToRgb(v);
 }
 
 template <PixKind K>
@@ -106,9 +106,9 @@ inline u32 FromRgb(u32 rgb, Ctx& c) {
   else if constexpr (K == PixKind::K24 || K == PixKind::K888)
     return rgb;
   else if constexpr (K == PixKind::K1 || K == PixKind::K4 || K == PixKind::K8)
-    return c.nearest->Get(rgb);
+    return c.NearestColors->Get(rgb);
   else
-    return c.dm.FromRgb(rgb);
+    return c.DestMasks.FromRgb(rgb);
 }
 
 using ConvFn = void (*)(const u8* srow, const int* xs, int n, u32* out, Ctx& c);
@@ -117,7 +117,7 @@ using StoreRopFn = void (*)(u8* drow, int dx, int n, const u32* vals, u32 rop3, 
 
 template <PixKind S>
 void ConvIndexed(const u8* srow, const int* xs, int n, u32* out, Ctx& c) {
-  for (int i = 0; i < n; ++i) out[i] = c.lut[Load<S>(srow, xs[i])];
+  for (int i = 0; i < n; ++i) out[i] = c.Lut[Load<S>(srow, xs[i])];
 }
 
 template <PixKind S>
@@ -140,7 +140,7 @@ void FusedTrue(const u8* srow, int sx, u8* drow, int dx, int n, Ctx& c) {
 
 template <PixKind S, PixKind D>
 void FusedIndexed(const u8* srow, int sx, u8* drow, int dx, int n, Ctx& c) {
-  for (int i = 0; i < n; ++i) Store<D>(drow, dx + i, c.lut[Load<S>(srow, sx + i)]);
+  for (int i = 0; i < n; ++i) Store<D>(drow, dx + i, c.Lut[Load<S>(srow, sx + i)]);
 }
 
 template <PixKind D>
@@ -235,13 +235,13 @@ const auto kFusedIndexed = MakeFusedTable<IndexedF>(std::make_integer_sequence<i
 
 bool SameTables(const Surface& a, const Surface& b) {
   const int n = TableSize(a);
-  return n == TableSize(b) && std::memcmp(a.colors, b.colors, sizeof(RGBQUAD) * n) == 0;
+  return n == TableSize(b) && std::memcmp(a.Colors, b.Colors, sizeof(RGBQUAD) * n) == 0;
 }
 
 bool SameFormat(const Surface& a, const Surface& b) {
-  if (a.bitCount != b.bitCount) return false;
-  if (IsIndexed(a.kind)) return SameTables(a, b);
-  if (a.bitCount == 16 || a.bitCount == 32) return std::memcmp(a.masks, b.masks, sizeof a.masks) == 0;
+  if (a.BitCount != b.BitCount) return false;
+  if (IsIndexed(a.PixelKind)) return SameTables(a, b);
+  if (a.BitCount == 16 || a.BitCount == 32) return std::memcmp(a.Masks, b.Masks, sizeof a.Masks) == 0;
   return true;
 }
 
@@ -253,17 +253,17 @@ inline long long MapIndex(long long i, long long wd, long long ws, bool flip) {
 }
 
 struct Geometry {
-  int dx0 = 0;           // first destination column drawn
-  std::vector<int> xs;   // source column of each destination column from dx0 on
-  std::vector<int> dys;  // destination rows drawn
-  std::vector<int> sys;  // their source rows (top-based)
+  int Dx0 = 0;           // first destination column drawn
+  std::vector<int> Xs;   // source column of each destination column from dx0 on
+  std::vector<int> Dys;  // destination rows drawn
+  std::vector<int> Sys;  // their source rows (top-based)
 };
 
 // Clips a request to both surfaces. `srcW`/`srcH` are the source's size (0 for pattern-only).
 bool Layout(const BlitRequest& r, int srcW, int srcH, bool hasSrc, Geometry& g) {
-  const Surface& d = *r.dst;
-  long long xD = r.xDest, yD = r.yDest, wD = r.wDest, hD = r.hDest;
-  long long xS = r.xSrc, yS = r.ySrc, wS = r.wSrc, hS = r.hSrc;
+  const Surface& d = *r.Dst;
+  long long xD = r.XDest, yD = r.YDest, wD = r.WDest, hD = r.HDest;
+  long long xS = r.XSrc, yS = r.YSrc, wS = r.WSrc, hS = r.HSrc;
   bool fx = false, fy = false;
   if (wD < 0) { xD += wD; wD = -wD; fx = !fx; }
   if (hD < 0) { yD += hD; hD = -hD; fy = !fy; }
@@ -271,60 +271,60 @@ bool Layout(const BlitRequest& r, int srcW, int srcH, bool hasSrc, Geometry& g) 
   if (wS < 0) { xS += wS; wS = -wS; fx = !fx; }
   if (hS < 0) { yS += hS; hS = -hS; fy = !fy; }
   if (wD == 0 || hD == 0 || wS == 0 || hS == 0) return false;
-  const long long i0 = std::max<long long>(0, -xD), i1 = std::min<long long>(wD, d.width - xD);
+  const long long i0 = std::max<long long>(0, -xD), i1 = std::min<long long>(wD, d.Width - xD);
   for (long long i = i0; i < i1; ++i) {
     const long long sx = hasSrc ? xS + MapIndex(i, wD, wS, fx) : 0;
     if (hasSrc && (sx < 0 || sx >= srcW)) continue;
-    if (g.xs.empty()) g.dx0 = static_cast<int>(xD + i);
-    g.xs.push_back(static_cast<int>(sx));
+    if (g.Xs.empty()) g.Dx0 = static_cast<int>(xD + i);
+    g.Xs.push_back(static_cast<int>(sx));
   }
-  const long long j0 = std::max<long long>(0, -yD), j1 = std::min<long long>(hD, d.height - yD);
+  const long long j0 = std::max<long long>(0, -yD), j1 = std::min<long long>(hD, d.Height - yD);
   for (long long j = j0; j < j1; ++j) {
     const long long sy = hasSrc ? yS + MapIndex(j, hD, hS, fy) : 0;
     if (hasSrc && (sy < 0 || sy >= srcH)) continue;
-    g.dys.push_back(static_cast<int>(yD + j));
-    g.sys.push_back(static_cast<int>(sy));
+    g.Dys.push_back(static_cast<int>(yD + j));
+    g.Sys.push_back(static_cast<int>(sy));
   }
-  return !g.xs.empty() && !g.dys.empty();
+  return !g.Xs.empty() && !g.Dys.empty();
 }
 
 struct Writer {
-  const Surface* dst;
-  u32 rop3;
-  u32 pat = 0;
-  u32 mask;
-  StoreFn store;
-  StoreRopFn storeRop;
+  const Surface* Dst;
+  u32 Rop3;
+  u32 Pat = 0;
+  u32 Mask;
+  StoreFn StoreRun;
+  StoreRopFn StoreRunRop;
   void Put(int y, int dx, int n, const u32* vals) const {
-    u8* row = dst->Row(y);
-    if (rop3 == 0xCC) store(row, dx, n, vals);
-    else storeRop(row, dx, n, vals, rop3, pat, mask);
+    u8* row = Dst->Row(y);
+    if (Rop3 == 0xCC) StoreRun(row, dx, n, vals);
+    else StoreRunRop(row, dx, n, vals, Rop3, Pat, Mask);
   }
 };
 
 Writer MakeWriter(const BlitRequest& r, Ctx& c) {
   Writer w;
-  w.dst = r.dst;
-  w.rop3 = (r.rop >> 16) & 0xFF;
-  w.mask = pixels::ValueMask(static_cast<u32>(r.dst->bitCount));
-  w.store = kStore[static_cast<int>(r.dst->kind)];
-  w.storeRop = kStoreRop[static_cast<int>(r.dst->kind)];
-  if (r.hasBrush) w.pat = EncodeColor(*r.dst, RgbFromColorRef(r.brush));
+  w.Dst = r.Dst;
+  w.Rop3 = (r.Rop >> 16) & 0xFF;
+  w.Mask = pixels::ValueMask(static_cast<u32>(r.Dst->BitCount));
+  w.StoreRun = kStore[static_cast<int>(r.Dst->PixelKind)];
+  w.StoreRunRop = kStoreRop[static_cast<int>(r.Dst->PixelKind)];
+  if (r.HasBrush) w.Pat = EncodeColor(*r.Dst, RgbFromColorRef(r.BrushColor));
   (void)c;
   return w;
 }
 
 // Builds the converter for src -> dst.
 ConvFn PrepareConverter(const Surface& src, const Surface& dst, Ctx& c) {
-  c.src = &src;
-  c.dst = &dst;
-  c.sm = MasksOf(src);
-  c.dm = MasksOf(dst);
-  const int sk = static_cast<int>(src.kind), dk = static_cast<int>(dst.kind);
-  if (IsIndexed(src.kind)) {
-    const int n = 1 << src.bitCount;
-    const bool identity = IsIndexed(dst.kind) && src.bitCount <= dst.bitCount && SameTables(src, dst);
-    for (int i = 0; i < n; ++i) c.lut[i] = identity ? static_cast<u32>(i) : EncodeColor(dst, RgbOf(src.colors[i]));
+  c.Src = &src;
+  c.Dst = &dst;
+  c.SourceMasks = MasksOf(src);
+  c.DestMasks = MasksOf(dst);
+  const int sk = static_cast<int>(src.PixelKind), dk = static_cast<int>(dst.PixelKind);
+  if (IsIndexed(src.PixelKind)) {
+    const int n = 1 << src.BitCount;
+    const bool identity = IsIndexed(dst.PixelKind) && src.BitCount <= dst.BitCount && SameTables(src, dst);
+    for (int i = 0; i < n; ++i) c.Lut[i] = identity ? static_cast<u32>(i) : EncodeColor(dst, RgbOf(src.Colors[i]));
     return kIndexed[sk];
   }
   if (SameFormat(src, dst)) return kRaw[sk];
@@ -332,42 +332,42 @@ ConvFn PrepareConverter(const Surface& src, const Surface& dst, Ctx& c) {
 }
 
 bool BlitImpl(const BlitRequest& r, bool reference) {
-  if (!r.dst || !r.dst->bits) return true;
-  const Surface& d = *r.dst;
+  if (!r.Dst || !r.Dst->Bits) return true;
+  const Surface& d = *r.Dst;
   Geometry g;
-  if (!Layout(r, r.src ? r.src->width : 0, r.src ? r.src->height : 0, r.src != nullptr, g)) return true;
-  const u32 rop3 = (r.rop >> 16) & 0xFF;
+  if (!Layout(r, r.Src ? r.Src->Width : 0, r.Src ? r.Src->Height : 0, r.Src != nullptr, g)) return true;
+  const u32 rop3 = (r.Rop >> 16) & 0xFF;
   const bool usesSrc = ((rop3 >> 2) & 0x33) != (rop3 & 0x33);
-  const int n = static_cast<int>(g.xs.size());
+  const int n = static_cast<int>(g.Xs.size());
 
   // A blit within one bitmap reads from a copy of the source, so overlapping rectangles work.
   Surface srcCopy;
   std::vector<u8> copyBits;
-  const Surface* src = r.src;
-  if (src && usesSrc && src->bits == d.bits) {
-    copyBits.assign(src->bits, src->bits + static_cast<std::size_t>(src->pitch) * src->height);
+  const Surface* src = r.Src;
+  if (src && usesSrc && src->Bits == d.Bits) {
+    copyBits.assign(src->Bits, src->Bits + static_cast<std::size_t>(src->Pitch) * src->Height);
     srcCopy = *src;
-    srcCopy.bits = copyBits.data();
+    srcCopy.Bits = copyBits.data();
     src = &srcCopy;
   }
 
-  Nearest nearest(d.colors, TableSize(d));
+  Nearest nearest(d.Colors, TableSize(d));
   Ctx c;
-  c.nearest = &nearest;
+  c.NearestColors = &nearest;
   Writer w = MakeWriter(r, c);
 
   if (reference) {
-    for (std::size_t j = 0; j < g.dys.size(); ++j) {
+    for (std::size_t j = 0; j < g.Dys.size(); ++j) {
       for (int i = 0; i < n; ++i) {
         u32 s = 0;
         if (src && usesSrc) {
-          const u32 v = ReadPixelValue(*src, g.xs[i], g.sys[j]);
-          if (IsIndexed(src->kind) && IsIndexed(d.kind) && src->bitCount <= d.bitCount && SameTables(*src, d)) s = v;
-          else if (!IsIndexed(src->kind) && SameFormat(*src, d)) s = v;
+          const u32 v = ReadPixelValue(*src, g.Xs[i], g.Sys[j]);
+          if (IsIndexed(src->PixelKind) && IsIndexed(d.PixelKind) && src->BitCount <= d.BitCount && SameTables(*src, d)) s = v;
+          else if (!IsIndexed(src->PixelKind) && SameFormat(*src, d)) s = v;
           else s = EncodeColor(d, DecodeValue(*src, v));
         }
-        const int x = g.dx0 + i, y = g.dys[j];
-        const u32 out = ApplyRop(rop3, w.pat, s, ReadPixelValue(d, x, y)) & w.mask;
+        const int x = g.Dx0 + i, y = g.Dys[j];
+        const u32 out = ApplyRop(rop3, w.Pat, s, ReadPixelValue(d, x, y)) & w.Mask;
         WritePixelValue(d, x, y, out);
       }
     }
@@ -376,32 +376,32 @@ bool BlitImpl(const BlitRequest& r, bool reference) {
 
   std::vector<u32> vals(static_cast<std::size_t>(n), 0);
   if (!src || !usesSrc) {
-    for (int dy : g.dys) w.Put(dy, g.dx0, n, vals.data());
+    for (int dy : g.Dys) w.Put(dy, g.Dx0, n, vals.data());
     return true;
   }
   const ConvFn conv = PrepareConverter(*src, d, c);
   // Straight copies: whole rows of bytes.
-  const bool contiguous = g.xs.back() - g.xs.front() == n - 1 && (n == 1 || g.xs[1] > g.xs[0]);
-  if (rop3 == 0xCC && contiguous && d.bitCount >= 8 && conv == kRaw[static_cast<int>(src->kind)]) {
-    const std::size_t bytes = static_cast<std::size_t>(n) * (d.bitCount / 8);
-    for (std::size_t j = 0; j < g.dys.size(); ++j)
-      std::memcpy(d.Row(g.dys[j]) + static_cast<std::ptrdiff_t>(g.dx0) * (d.bitCount / 8),
-                  src->Row(g.sys[j]) + static_cast<std::ptrdiff_t>(g.xs[0]) * (d.bitCount / 8), bytes);
+  const bool contiguous = g.Xs.back() - g.Xs.front() == n - 1 && (n == 1 || g.Xs[1] > g.Xs[0]);
+  if (rop3 == 0xCC && contiguous && d.BitCount >= 8 && conv == kRaw[static_cast<int>(src->PixelKind)]) {
+    const std::size_t bytes = static_cast<std::size_t>(n) * (d.BitCount / 8);
+    for (std::size_t j = 0; j < g.Dys.size(); ++j)
+      std::memcpy(d.Row(g.Dys[j]) + static_cast<std::ptrdiff_t>(g.Dx0) * (d.BitCount / 8),
+                  src->Row(g.Sys[j]) + static_cast<std::ptrdiff_t>(g.Xs[0]) * (d.BitCount / 8), bytes);
     return true;
   }
   if (rop3 == 0xCC && contiguous) {
-    const int sk = static_cast<int>(src->kind), dk = static_cast<int>(d.kind);
-    const FusedFn fused = IsIndexed(src->kind) ? kFusedIndexed[sk][dk] : kFusedTrue[sk][dk];
-    for (std::size_t j = 0; j < g.dys.size(); ++j) fused(src->Row(g.sys[j]), g.xs[0], d.Row(g.dys[j]), g.dx0, n, c);
+    const int sk = static_cast<int>(src->PixelKind), dk = static_cast<int>(d.PixelKind);
+    const FusedFn fused = IsIndexed(src->PixelKind) ? kFusedIndexed[sk][dk] : kFusedTrue[sk][dk];
+    for (std::size_t j = 0; j < g.Dys.size(); ++j) fused(src->Row(g.Sys[j]), g.Xs[0], d.Row(g.Dys[j]), g.Dx0, n, c);
     return true;
   }
   int lastSy = -1;
-  for (std::size_t j = 0; j < g.dys.size(); ++j) {
-    if (g.sys[j] != lastSy) {
-      conv(src->Row(g.sys[j]), g.xs.data(), n, vals.data(), c);
-      lastSy = g.sys[j];
+  for (std::size_t j = 0; j < g.Dys.size(); ++j) {
+    if (g.Sys[j] != lastSy) {
+      conv(src->Row(g.Sys[j]), g.Xs.data(), n, vals.data(), c);
+      lastSy = g.Sys[j];
     }
-    w.Put(g.dys[j], g.dx0, n, vals.data());
+    w.Put(g.Dys[j], g.Dx0, n, vals.data());
   }
   return true;
 }
@@ -425,36 +425,36 @@ int NearestIndex(const RGBQUAD* colors, int count, std::uint32_t rgb) {
 }
 
 std::uint32_t ReadPixelValue(const Surface& s, int x, int y) {
-  return pixels::LoadPixel(s.Row(y), x, static_cast<u32>(s.bitCount));
+  return pixels::LoadPixel(s.Row(y), x, static_cast<u32>(s.BitCount));
 }
 
 void WritePixelValue(const Surface& s, int x, int y, std::uint32_t v) {
-  pixels::StorePixel(s.Row(y), x, static_cast<u32>(s.bitCount), v);
+  pixels::StorePixel(s.Row(y), x, static_cast<u32>(s.BitCount), v);
 }
 
 std::uint32_t DecodeValue(const Surface& s, std::uint32_t v) {
-  if (s.bitCount <= 8) return RgbOf(s.colors[v & 0xFF]);
+  if (s.BitCount <= 8) return RgbOf(s.Colors[v & 0xFF]);
   Ctx c;
-  c.sm = MasksOf(s);
-  switch (s.kind) {
+  c.SourceMasks = MasksOf(s);
+  switch (s.PixelKind) {
     case PixKind::K565: return ToRgb<PixKind::K565>(v, c);
     case PixKind::K555: return ToRgb<PixKind::K555>(v, c);
     case PixKind::K24:
     case PixKind::K888: return v & 0xFFFFFF;
-    default: return c.sm.ToRgb(v);
+    default: return c.SourceMasks.ToRgb(v);
   }
 }
 
 std::uint32_t EncodeColor(const Surface& s, std::uint32_t rgb) {
-  if (s.bitCount <= 8) return static_cast<u32>(NearestIndex(s.colors, TableSize(s), rgb));
+  if (s.BitCount <= 8) return static_cast<u32>(NearestIndex(s.Colors, TableSize(s), rgb));
   Ctx c;
-  c.dm = MasksOf(s);
-  switch (s.kind) {
+  c.DestMasks = MasksOf(s);
+  switch (s.PixelKind) {
     case PixKind::K565: return FromRgb<PixKind::K565>(rgb, c);
     case PixKind::K555: return FromRgb<PixKind::K555>(rgb, c);
     case PixKind::K24:
     case PixKind::K888: return rgb;
-    default: return c.dm.FromRgb(rgb);
+    default: return c.DestMasks.FromRgb(rgb);
   }
 }
 
@@ -462,24 +462,24 @@ bool Blit(const BlitRequest& r) { return BlitImpl(r, false); }
 bool BlitReference(const BlitRequest& r) { return BlitImpl(r, true); }
 
 bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, int bpp) {
-  if (!r.dst || !r.dst->bits || !r.src) return true;
-  const Surface& src = *r.src;
-  const Surface& d = *r.dst;
-  const int W = src.width, Hh = src.height;
+  if (!r.Dst || !r.Dst->Bits || !r.Src) return true;
+  const Surface& src = *r.Src;
+  const Surface& d = *r.Dst;
+  const int W = src.Width, Hh = src.Height;
   Geometry g;
   if (!Layout(r, W, Hh, true, g)) return true;
-  const int n = static_cast<int>(g.xs.size());
+  const int n = static_cast<int>(g.Xs.size());
 
-  Nearest nearest(d.colors, TableSize(d));
+  Nearest nearest(d.Colors, TableSize(d));
   Ctx c;
-  c.nearest = &nearest;
+  c.NearestColors = &nearest;
   Writer w = MakeWriter(r, c);
   PrepareConverter(src, d, c);
 
   // Destination rows by the RLE row (bottom up) they show.
   std::vector<std::pair<int, int>> rows;
-  rows.reserve(g.dys.size());
-  for (std::size_t j = 0; j < g.dys.size(); ++j) rows.emplace_back(Hh - 1 - g.sys[j], g.dys[j]);
+  rows.reserve(g.Dys.size());
+  for (std::size_t j = 0; j < g.Dys.size(); ++j) rows.emplace_back(Hh - 1 - g.Sys[j], g.Dys[j]);
   std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::size_t next = 0;
 
@@ -487,8 +487,8 @@ bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, i
   // its columns by binary search, so wide bitmaps cost nothing beyond what is drawn.
   std::vector<int> order(static_cast<std::size_t>(n)), cols(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return g.xs[a] < g.xs[b]; });
-  for (int k = 0; k < n; ++k) cols[static_cast<std::size_t>(k)] = g.xs[order[static_cast<std::size_t>(k)]];
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return g.Xs[a] < g.Xs[b]; });
+  for (int k = 0; k < n; ++k) cols[static_cast<std::size_t>(k)] = g.Xs[order[static_cast<std::size_t>(k)]];
   std::vector<u8> idx(static_cast<std::size_t>(n), 0), set(static_cast<std::size_t>(n), 0);
   std::vector<u32> vals(static_cast<std::size_t>(n));
   bool touched = false;
@@ -502,10 +502,10 @@ bool BlitRle(const BlitRequest& r, const std::uint8_t* data, std::size_t size, i
         while (i < n && !set[static_cast<std::size_t>(i)]) ++i;
         const int start = i;
         while (i < n && set[static_cast<std::size_t>(i)]) {
-          vals[static_cast<std::size_t>(i)] = c.lut[idx[static_cast<std::size_t>(i)]];
+          vals[static_cast<std::size_t>(i)] = c.Lut[idx[static_cast<std::size_t>(i)]];
           ++i;
         }
-        if (i > start) w.Put(rows[k].second, g.dx0 + start, i - start, vals.data() + start);
+        if (i > start) w.Put(rows[k].second, g.Dx0 + start, i - start, vals.data() + start);
       }
     }
     std::fill(set.begin(), set.end(), 0);
@@ -587,21 +587,21 @@ BOOL DoStretch(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC srcDC, 
   }
   if (!d->Target()) return win::TRUE;  // the screen: nothing to keep
   BlitRequest r;
-  r.dst = d->Target();
-  r.src = s ? s->Target() : nullptr;
-  if (usesSrc && !r.src) return win::TRUE;
-  r.xDest = xDest;
-  r.yDest = yDest;
-  r.wDest = wDest;
-  r.hDest = hDest;
-  r.xSrc = xSrc;
-  r.ySrc = ySrc;
-  r.wSrc = wSrc;
-  r.hSrc = hSrc;
-  r.rop = rop;
-  if (d->brush && !d->brush->null) {
-    r.brush = d->brush->color;
-    r.hasBrush = true;
+  r.Dst = d->Target();
+  r.Src = s ? s->Target() : nullptr;
+  if (usesSrc && !r.Src) return win::TRUE;
+  r.XDest = xDest;
+  r.YDest = yDest;
+  r.WDest = wDest;
+  r.HDest = hDest;
+  r.XSrc = xSrc;
+  r.YSrc = ySrc;
+  r.WSrc = wSrc;
+  r.HSrc = hSrc;
+  r.Rop = rop;
+  if (d->SelectedBrush && !d->SelectedBrush->Null) {
+    r.BrushColor = d->SelectedBrush->Color;
+    r.HasBrush = true;
   }
   return Blit(r) ? win::TRUE : win::FALSE;
 }
@@ -631,15 +631,15 @@ bool DescribeDib(const BITMAPINFO* bmi, const void* bits, UINT usage, DCObj* dc,
       break;
     default: return false;
   }
-  s.width = h.biWidth;
-  s.height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-  s.bitCount = bc;
-  s.topDown = h.biHeight < 0;
-  s.pitch = static_cast<std::intptr_t>(pixels::DibRowBytes(s.width, bc));
-  s.bits = static_cast<std::uint8_t*>(const_cast<void*>(bits));
+  s.Width = h.biWidth;
+  s.Height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  s.BitCount = bc;
+  s.TopDown = h.biHeight < 0;
+  s.Pitch = static_cast<std::intptr_t>(pixels::DibRowBytes(s.Width, bc));
+  s.Bits = static_cast<std::uint8_t*>(const_cast<void*>(bits));
   const auto* after = reinterpret_cast<const std::uint8_t*>(bmi) + h.biSize;
   if (compression == win::BI_BITFIELDS) {
-    std::memcpy(s.masks, after, 12);
+    std::memcpy(s.Masks, after, 12);
     after += 12;
   }
   if (!s.Classify()) return false;
@@ -647,16 +647,16 @@ bool DescribeDib(const BITMAPINFO* bmi, const void* bits, UINT usage, DCObj* dc,
     const UINT max = 1u << bc;
     const UINT n = h.biClrUsed == 0 ? max : std::min<UINT>(h.biClrUsed, max);
     if (usage == DIB_PAL_COLORS) {
-      const Palette* pal = dc && dc->palette ? dc->palette : DefaultPalette();
+      const Palette* pal = dc && dc->SelectedPalette ? dc->SelectedPalette : DefaultPalette();
       const auto* ix = reinterpret_cast<const WORD*>(after);
       for (UINT i = 0; i < n; ++i) {
-        const PALETTEENTRY& e = pal->entries[ix[i] % pal->entries.size()];
-        s.colors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+        const PALETTEENTRY& e = pal->Entries[ix[i] % pal->Entries.size()];
+        s.Colors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
       }
     } else {
-      std::memcpy(s.colors, after, n * sizeof(RGBQUAD));
+      std::memcpy(s.Colors, after, n * sizeof(RGBQUAD));
     }
-    s.colorCount = static_cast<int>(max);
+    s.ColorCount = static_cast<int>(max);
   }
   return true;
 }
@@ -688,24 +688,24 @@ int StretchDIBits(HDC hdc, int xDest, int yDest, int wDest, int hDest, int xSrc,
   const int lines = hSrc < 0 ? -hSrc : hSrc;
   if (!d->Target()) return lines;
   BlitRequest r;
-  r.dst = d->Target();
-  r.src = &s;
-  r.xDest = xDest;
-  r.yDest = yDest;
-  r.wDest = wDest;
-  r.hDest = hDest;
-  r.xSrc = xSrc;
+  r.Dst = d->Target();
+  r.Src = &s;
+  r.XDest = xDest;
+  r.YDest = yDest;
+  r.WDest = wDest;
+  r.HDest = hDest;
+  r.XSrc = xSrc;
   // DIB source rectangles count from the bottom row (from the top for top-down DIBs).
-  r.ySrc = s.topDown ? ySrc : static_cast<int>(static_cast<long long>(s.height) - ySrc - hSrc);
-  r.wSrc = wSrc;
-  r.hSrc = hSrc;
-  r.rop = rop;
-  if (d->brush && !d->brush->null) {
-    r.brush = d->brush->color;
-    r.hasBrush = true;
+  r.YSrc = s.TopDown ? ySrc : static_cast<int>(static_cast<long long>(s.Height) - ySrc - hSrc);
+  r.WSrc = wSrc;
+  r.HSrc = hSrc;
+  r.Rop = rop;
+  if (d->SelectedBrush && !d->SelectedBrush->Null) {
+    r.BrushColor = d->SelectedBrush->Color;
+    r.HasBrush = true;
   }
   if (compression == win::BI_RLE8 || compression == win::BI_RLE4) {
-    BlitRle(r, s.bits, bmi->bmiHeader.biSizeImage, compression == win::BI_RLE8 ? 8 : 4);
+    BlitRle(r, s.Bits, bmi->bmiHeader.biSizeImage, compression == win::BI_RLE8 ? 8 : 4);
   } else {
     Blit(r);
   }

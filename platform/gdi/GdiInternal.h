@@ -12,80 +12,80 @@ namespace gdi::detail {
 enum class Kind { Bitmap, DC, Palette, Brush, Pen };
 
 struct Object {
-  explicit Object(Kind k) : kind(k) {}
+  explicit Object(Kind k) : ObjectKind(k) {}
   virtual ~Object() = default;
-  Kind kind;
-  bool stock = false;
+  Kind ObjectKind;
+  bool IsStock = false;
 };
 
 // How the blitters address pixels of one format.
 enum class PixKind : int { K1, K4, K8, K565, K555, K16M, K24, K888, K32M, Count };
 
-// A view of pixel memory: rows `pitch` bytes apart, y = 0 is the top row.
+// A view of pixel memory: rows `Pitch` bytes apart, y = 0 is the top row.
 struct Surface {
-  int width = 0;
-  int height = 0;
-  int bitCount = 0;
-  std::intptr_t pitch = 0;
-  bool topDown = false;
-  std::uint8_t* bits = nullptr;
-  DWORD masks[3] = {0, 0, 0};  // red, green, blue for 16 and 32 bits
-  RGBQUAD colors[256] = {};
-  int colorCount = 0;
-  PixKind kind = PixKind::K888;
+  int Width = 0;
+  int Height = 0;
+  int BitCount = 0;
+  std::intptr_t Pitch = 0;
+  bool TopDown = false;
+  std::uint8_t* Bits = nullptr;
+  DWORD Masks[3] = {0, 0, 0};  // red, green, blue for 16 and 32 bits
+  RGBQUAD Colors[256] = {};
+  int ColorCount = 0;
+  PixKind PixelKind = PixKind::K888;
 
   std::uint8_t* Row(int y) const {
-    return bits + static_cast<std::intptr_t>(topDown ? y : height - 1 - y) * pitch;
+    return Bits + static_cast<std::intptr_t>(TopDown ? y : Height - 1 - y) * Pitch;
   }
   // The same pixels as the shared pixel view, top row first.
   pixels::PixelView View() const {
-    return topDown ? pixels::PixelView{bits, pitch, width, height, static_cast<std::uint32_t>(bitCount)}
-                   : pixels::BottomUpView(bits, pitch, width, height, static_cast<std::uint32_t>(bitCount));
+    return TopDown ? pixels::PixelView{Bits, Pitch, Width, Height, static_cast<std::uint32_t>(BitCount)}
+                   : pixels::BottomUpView(Bits, Pitch, Width, Height, static_cast<std::uint32_t>(BitCount));
   }
-  // Fills in `kind` from bit count and masks; false for an unsupported format.
+  // Fills in `PixelKind` from bit count and masks; false for an unsupported format.
   bool Classify();
 };
 
 struct Bitmap : Object {
   Bitmap() : Object(Kind::Bitmap) {}
-  Surface s;
-  std::vector<std::uint8_t> owned;  // our own pixel memory (empty over caller memory)
-  bool dibSection = false;
-  BITMAPINFOHEADER bmih{};
-  struct DCObj* selectedIn = nullptr;
+  Surface Pixels;
+  std::vector<std::uint8_t> Owned;  // our own pixel memory (empty over caller memory)
+  bool DibSection = false;
+  BITMAPINFOHEADER Bmih{};
+  struct DCObj* SelectedIn = nullptr;
 };
 
 struct Palette : Object {
   Palette() : Object(Kind::Palette) {}
-  std::vector<PALETTEENTRY> entries;
+  std::vector<PALETTEENTRY> Entries;
 };
 
 struct Brush : Object {
   Brush() : Object(Kind::Brush) {}
-  COLORREF color = 0;
-  bool null = false;
+  COLORREF Color = 0;
+  bool Null = false;
 };
 
 struct Pen : Object {
   Pen() : Object(Kind::Pen) {}
-  int style = PS_SOLID;
-  int width = 1;
-  COLORREF color = 0;
+  int Style = PS_SOLID;
+  int Width = 1;
+  COLORREF Color = 0;
 };
 
 struct DCObj : Object {
   DCObj() : Object(Kind::DC) {}
-  bool memory = false;
-  bool screen = false;
-  Bitmap* bitmap = nullptr;
-  std::unique_ptr<Bitmap> formatBitmap;  // the bitmap of a DC over caller memory
-  Palette* palette = nullptr;
-  Brush* brush = nullptr;
-  Pen* pen = nullptr;
-  int stretchMode = BLACKONWHITE;
-  win::POINT pos{};
+  bool Memory = false;
+  bool Screen = false;
+  Bitmap* SelectedBitmap = nullptr;
+  std::unique_ptr<Bitmap> FormatBitmap;  // the bitmap of a DC over caller memory
+  Palette* SelectedPalette = nullptr;
+  Brush* SelectedBrush = nullptr;
+  Pen* SelectedPen = nullptr;
+  int StretchMode = BLACKONWHITE;
+  win::POINT Pos{};
 
-  Surface* Target() const { return bitmap ? &bitmap->s : nullptr; }
+  Surface* Target() const { return SelectedBitmap ? &SelectedBitmap->Pixels : nullptr; }
 };
 
 DCObj* AsDC(HDC h);
@@ -115,15 +115,15 @@ std::uint32_t EncodeColor(const Surface& s, std::uint32_t rgb);  // 0x00RRGGBB -
 int NearestIndex(const RGBQUAD* colors, int count, std::uint32_t rgb);
 
 // The blit engine. Source may be null for pattern-only operations. Source rectangle in
-// top-based rows of `src`.
+// top-based rows of `Src`.
 struct BlitRequest {
-  Surface* dst = nullptr;
-  const Surface* src = nullptr;
-  int xDest = 0, yDest = 0, wDest = 0, hDest = 0;
-  int xSrc = 0, ySrc = 0, wSrc = 0, hSrc = 0;
-  DWORD rop = SRCCOPY;
-  COLORREF brush = 0;
-  bool hasBrush = false;
+  Surface* Dst = nullptr;
+  const Surface* Src = nullptr;
+  int XDest = 0, YDest = 0, WDest = 0, HDest = 0;
+  int XSrc = 0, YSrc = 0, WSrc = 0, HSrc = 0;
+  DWORD Rop = SRCCOPY;
+  COLORREF BrushColor = 0;
+  bool HasBrush = false;
 };
 bool Blit(const BlitRequest& r);
 // The same result through the plainest per-pixel path (for comparison in tests).

@@ -15,10 +15,10 @@ namespace {
 constexpr std::size_t kMaxBlock = std::size_t(1) << 31;
 
 struct Block {
-  void* memory = nullptr;
-  std::size_t size = 0;
-  bool moveable = false;
-  int locks = 0;
+  void* Memory = nullptr;
+  std::size_t Size = 0;
+  bool Moveable = false;
+  int Locks = 0;
 };
 
 // Never destroyed: blocks freed while the program ends still find it.
@@ -43,11 +43,11 @@ HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes) {
   void* p = (flags & GMEM_ZEROINIT) ? std::calloc(bytes + 1, 1) : std::malloc(bytes + 1);
   if (!p) return nullptr;
   Block b;
-  b.memory = p;
-  b.size = bytes;
-  b.moveable = (flags & GMEM_MOVEABLE) != 0;
+  b.Memory = p;
+  b.Size = bytes;
+  b.Moveable = (flags & GMEM_MOVEABLE) != 0;
   HGLOBAL h = p;
-  if (b.moveable) {
+  if (b.Moveable) {
     // Odd token values never collide with malloc'd addresses.
     h = reinterpret_cast<HGLOBAL>((g_nextToken += 2) | 1);
   }
@@ -58,26 +58,26 @@ HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes) {
 void* GlobalLock(HGLOBAL h) {
   Block* b = Find(h);
   if (!b) return nullptr;
-  if (b->moveable) ++b->locks;
-  return b->memory;
+  if (b->Moveable) ++b->Locks;
+  return b->Memory;
 }
 
 BOOL GlobalUnlock(HGLOBAL h) {
   Block* b = Find(h);
-  if (!b || !b->moveable || b->locks == 0) return win::FALSE;
-  --b->locks;
-  return b->locks > 0 ? win::TRUE : win::FALSE;
+  if (!b || !b->Moveable || b->Locks == 0) return win::FALSE;
+  --b->Locks;
+  return b->Locks > 0 ? win::TRUE : win::FALSE;
 }
 
 std::size_t GlobalSize(HGLOBAL h) {
   Block* b = Find(h);
-  return b ? b->size : 0;
+  return b ? b->Size : 0;
 }
 
 HGLOBAL GlobalFree(HGLOBAL h) {
   auto it = Blocks().find(h);
   if (it == Blocks().end()) return h;
-  std::free(it->second.memory);
+  std::free(it->second.Memory);
   Blocks().erase(it);
   return nullptr;
 }

@@ -12,17 +12,17 @@ namespace kernel {
 namespace {
 
 struct Module {
-  std::string name;  // as registered
-  std::vector<Export> exports;
-  bool hidden = false;
-  int refs = 0;
-  int loads = 0;
+  std::string Name;  // as registered
+  std::vector<Export> Exports;
+  bool Hidden = false;
+  int Refs = 0;
+  int Loads = 0;
 };
 
 struct Registry {
-  std::mutex mutex;
-  std::vector<std::unique_ptr<Module>> modules;  // never shrinks: handles stay valid
-  std::function<void(const std::string&)> unload_hook;
+  std::mutex Mutex;
+  std::vector<std::unique_ptr<Module>> Modules;  // never shrinks: handles stay valid
+  std::function<void(const std::string&)> UnloadHook;
 };
 
 // Libraries are freed from the destructors of other process-wide objects at program end, so the
@@ -50,14 +50,14 @@ std::string FileName(std::string_view name) {
 
 Module* FindByName(Registry& r, std::string_view name) {
   const std::string file = FileName(name);
-  for (auto& m : r.modules)
-    if (SameName(m->name, file)) return m.get();
+  for (auto& m : r.Modules)
+    if (SameName(m->Name, file)) return m.get();
   return nullptr;
 }
 
 Module* FindByHandle(Registry& r, HMODULE h) {
   if (!h) return nullptr;
-  for (auto& m : r.modules)
+  for (auto& m : r.Modules)
     if (reinterpret_cast<HMODULE>(m.get()) == h) return m.get();
   return nullptr;
 }
@@ -66,56 +66,56 @@ Module* FindByHandle(Registry& r, HMODULE h) {
 
 void RegisterModule(const std::string& name, std::vector<Export> exports) {
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
+  std::lock_guard lock(r.Mutex);
   Module* m = FindByName(r, name);
   if (!m) {
-    r.modules.push_back(std::make_unique<Module>());
-    m = r.modules.back().get();
-    m->name = FileName(name);
+    r.Modules.push_back(std::make_unique<Module>());
+    m = r.Modules.back().get();
+    m->Name = FileName(name);
   }
-  m->exports = std::move(exports);
+  m->Exports = std::move(exports);
 }
 
 void SetModuleHidden(const std::string& name, bool hidden) {
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
-  if (Module* m = FindByName(r, name)) m->hidden = hidden;
+  std::lock_guard lock(r.Mutex);
+  if (Module* m = FindByName(r, name)) m->Hidden = hidden;
 }
 
 int LoadCount(const std::string& name) {
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
+  std::lock_guard lock(r.Mutex);
   const Module* m = FindByName(r, name);
-  return m ? m->loads : 0;
+  return m ? m->Loads : 0;
 }
 
 void ResetLoadCounts() {
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
-  for (auto& m : r.modules) m->loads = 0;
+  std::lock_guard lock(r.Mutex);
+  for (auto& m : r.Modules) m->Loads = 0;
 }
 
 int RefCount(const std::string& name) {
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
+  std::lock_guard lock(r.Mutex);
   const Module* m = FindByName(r, name);
-  return m ? m->refs : 0;
+  return m ? m->Refs : 0;
 }
 
 void SetUnloadHook(std::function<void(const std::string& name)> hook) {
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
-  r.unload_hook = std::move(hook);
+  std::lock_guard lock(r.Mutex);
+  r.UnloadHook = std::move(hook);
 }
 
 HMODULE LoadLibraryA(const char* name) {
   if (!name || !*name) return nullptr;
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
+  std::lock_guard lock(r.Mutex);
   Module* m = FindByName(r, name);
-  if (!m || m->hidden) return nullptr;
-  ++m->refs;
-  ++m->loads;
+  if (!m || m->Hidden) return nullptr;
+  ++m->Refs;
+  ++m->Loads;
   return reinterpret_cast<HMODULE>(m);
 }
 
@@ -123,18 +123,18 @@ HMODULE GetModuleHandleA(const char* name) {
   static char program;  // the program itself: any distinct address will do
   if (!name) return reinterpret_cast<HMODULE>(&program);
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
+  std::lock_guard lock(r.Mutex);
   Module* m = FindByName(r, name);
-  return m && m->refs > 0 ? reinterpret_cast<HMODULE>(m) : nullptr;
+  return m && m->Refs > 0 ? reinterpret_cast<HMODULE>(m) : nullptr;
 }
 
 FARPROC GetProcAddress(HMODULE module, const char* name) {
   if (!name) return nullptr;
   Registry& r = Reg();
-  std::lock_guard lock(r.mutex);
+  std::lock_guard lock(r.Mutex);
   const Module* m = FindByHandle(r, module);
-  if (!m || m->refs == 0) return nullptr;
-  for (const Export& e : m->exports)
+  if (!m || m->Refs == 0) return nullptr;
+  for (const Export& e : m->Exports)
     if (e.Name == name) return e.Proc;  // entry names are case-sensitive
   return nullptr;
 }
@@ -144,12 +144,12 @@ BOOL FreeLibrary(HMODULE module) {
   std::function<void(const std::string&)> hook;
   std::string unloaded;
   {
-    std::lock_guard lock(r.mutex);
+    std::lock_guard lock(r.Mutex);
     Module* m = FindByHandle(r, module);
-    if (!m || m->refs == 0) return win::FALSE;
-    if (--m->refs == 0) {
-      hook = r.unload_hook;
-      unloaded = m->name;
+    if (!m || m->Refs == 0) return win::FALSE;
+    if (--m->Refs == 0) {
+      hook = r.UnloadHook;
+      unloaded = m->Name;
     }
   }
   if (hook) hook(unloaded);

@@ -11,8 +11,8 @@ namespace win {
 namespace {
 
 struct Listeners {
-  std::vector<std::pair<int, RawKeyListener>> list;
-  int next_id = 1;
+  std::vector<std::pair<int, RawKeyListener>> List;
+  int NextId = 1;
 };
 
 Listeners& L() {
@@ -23,13 +23,13 @@ Listeners& L() {
 }  // namespace
 
 int AddRawKeyListener(RawKeyListener listener) {
-  const int id = L().next_id++;
-  L().list.emplace_back(id, std::move(listener));
+  const int id = L().NextId++;
+  L().List.emplace_back(id, std::move(listener));
   return id;
 }
 
 void RemoveRawKeyListener(int id) {
-  auto& list = L().list;
+  auto& list = L().List;
   for (auto it = list.begin(); it != list.end(); ++it)
     if (it->first == id) {
       list.erase(it);
@@ -81,7 +81,7 @@ void NotifyRawKey(std::uint32_t nativeScanCode, BYTE vk, bool down, bool repeat,
   ev.Repeat = repeat;
   ev.Window = window;
   // A listener may remove itself (or others) while being told.
-  const auto snapshot = L().list;
+  const auto snapshot = L().List;
   for (const auto& entry : snapshot) entry.second(ev);
 }
 

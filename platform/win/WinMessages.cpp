@@ -31,8 +31,8 @@ Waker* TheWaker() {
 
 // The posted messages, and how many events and messages were delivered so far.
 struct MessageQueue {
-  std::deque<MSG> posted;
-  std::uint64_t delivered = 0;
+  std::deque<MSG> Posted;
+  std::uint64_t Delivered = 0;
 };
 
 MessageQueue& Queue() {
@@ -42,10 +42,10 @@ MessageQueue& Queue() {
 
 }  // namespace
 
-void NoteEventDelivered() { ++Queue().delivered; }
+void NoteEventDelivered() { ++Queue().Delivered; }
 
 void DropPostedMessages(HWND hwnd) {
-  std::erase_if(Queue().posted, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
+  std::erase_if(Queue().Posted, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
 }
 
 // ---- Posted messages -------------------------------------------------------------------------
@@ -57,7 +57,7 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   m.message = msg;
   m.wParam = wParam;
   m.lParam = lParam;
-  Queue().posted.push_back(m);
+  Queue().Posted.push_back(m);
   if (Waker* w = TheWaker()) QCoreApplication::postEvent(w, new QEvent(QEvent::User));
   return TRUE;
 }
@@ -67,24 +67,24 @@ void PostQuitMessage(INT exitCode) { PostMessageA(nullptr, WM_QUIT, static_cast<
 bool ProcessPendingEvents() {
   if (!QCoreApplication::instance()) return false;
   EnsureEventCounter();
-  std::uint64_t before = Queue().delivered;
+  std::uint64_t before = Queue().Delivered;
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
-  return Queue().delivered != before;
+  return Queue().Delivered != before;
 }
 
-std::uint64_t DeliveredEventCount() { return Queue().delivered; }
+std::uint64_t DeliveredEventCount() { return Queue().Delivered; }
 
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
   ProcessPendingEvents();
-  auto& q = Queue().posted;
+  auto& q = Queue().Posted;
   for (auto it = q.begin(); it != q.end(); ++it) {
     if (hwnd && it->hwnd != hwnd) continue;
     if ((filterMin || filterMax) && (it->message < filterMin || it->message > filterMax)) continue;
     if (msg) *msg = *it;
     if (removeMsg & PM_REMOVE) {
       q.erase(it);
-      ++Queue().delivered;
+      ++Queue().Delivered;
     }
     return TRUE;
   }
@@ -104,7 +104,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
 BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 BOOL WaitMessage() {
-  if (!Queue().posted.empty()) return TRUE;
+  if (!Queue().Posted.empty()) return TRUE;
   if (!QCoreApplication::instance()) return FALSE;
   EnsureEventCounter();
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -116,21 +116,21 @@ BOOL WaitMessage() {
 namespace {
 
 struct Timer {
-  HWND hwnd;
-  UINT_PTR id;
-  UINT elapse;
-  TIMERPROC proc;
-  std::unique_ptr<QTimer> qt;
-  std::uint64_t due = 0;
-  std::uint64_t order = 0;
+  HWND Hwnd;
+  UINT_PTR Id;
+  UINT Elapse;
+  TIMERPROC Proc;
+  std::unique_ptr<QTimer> QtTimer;
+  std::uint64_t Due = 0;
+  std::uint64_t Order = 0;
 };
 
 struct Timers {
-  std::map<std::pair<HWND, UINT_PTR>, std::unique_ptr<Timer>> all;
-  bool virtualMode = false;
-  std::uint64_t now = 0;
-  std::uint64_t order = 0;
-  UINT_PTR nextId = 0x7FFF;
+  std::map<std::pair<HWND, UINT_PTR>, std::unique_ptr<Timer>> All;
+  bool VirtualMode = false;
+  std::uint64_t Now = 0;
+  std::uint64_t Order = 0;
+  UINT_PTR NextId = 0x7FFF;
 };
 
 Timers& T() {
@@ -139,9 +139,9 @@ Timers& T() {
 }
 
 void Fire(HWND hwnd, UINT_PTR id) {
-  auto it = T().all.find({hwnd, id});
-  if (it == T().all.end()) return;
-  TIMERPROC proc = it->second->proc;
+  auto it = T().All.find({hwnd, id});
+  if (it == T().All.end()) return;
+  TIMERPROC proc = it->second->Proc;
   GuardedCall([&] {
     if (proc) proc(hwnd, WM_TIMER, id, 0);
     else SendMessageA(hwnd, WM_TIMER, id, 0);
@@ -150,74 +150,74 @@ void Fire(HWND hwnd, UINT_PTR id) {
 
 void StartReal(Timer& t) {
   if (!QCoreApplication::instance()) return;
-  t.qt = std::make_unique<QTimer>();
-  t.qt->setInterval(static_cast<int>(std::max<UINT>(t.elapse, 1)));
-  HWND h = t.hwnd;
-  UINT_PTR id = t.id;
-  QObject::connect(t.qt.get(), &QTimer::timeout, [h, id] { Fire(h, id); });
-  t.qt->start();
+  t.QtTimer = std::make_unique<QTimer>();
+  t.QtTimer->setInterval(static_cast<int>(std::max<UINT>(t.Elapse, 1)));
+  HWND h = t.Hwnd;
+  UINT_PTR id = t.Id;
+  QObject::connect(t.QtTimer.get(), &QTimer::timeout, [h, id] { Fire(h, id); });
+  t.QtTimer->start();
 }
 
 }  // namespace
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
   if (hwnd && !WindowExists(hwnd)) return 0;
-  if (!hwnd) id = ++T().nextId;
+  if (!hwnd) id = ++T().NextId;
   auto t = std::make_unique<Timer>();
-  t->hwnd = hwnd;
-  t->id = id;
-  t->elapse = std::max<UINT>(elapse, 10);  // the window system's least timer interval
-  t->proc = proc;
-  t->order = ++T().order;
-  t->due = T().now + t->elapse;
-  if (!T().virtualMode) StartReal(*t);
-  T().all[{hwnd, id}] = std::move(t);
-  return hwnd ? id : T().nextId;
+  t->Hwnd = hwnd;
+  t->Id = id;
+  t->Elapse = std::max<UINT>(elapse, 10);  // the window system's least timer interval
+  t->Proc = proc;
+  t->Order = ++T().Order;
+  t->Due = T().Now + t->Elapse;
+  if (!T().VirtualMode) StartReal(*t);
+  T().All[{hwnd, id}] = std::move(t);
+  return hwnd ? id : T().NextId;
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
-  return T().all.erase({hwnd, id}) ? TRUE : FALSE;
+  return T().All.erase({hwnd, id}) ? TRUE : FALSE;
 }
 
 void KillTimersOf(HWND h) {
-  std::erase_if(T().all, [h](const auto& kv) { return kv.first.first == h; });
+  std::erase_if(T().All, [h](const auto& kv) { return kv.first.first == h; });
 }
 
 void SetVirtualTimers(bool on) {
-  if (T().virtualMode == on) return;
-  T().virtualMode = on;
-  for (auto& [k, t] : T().all) {
+  if (T().VirtualMode == on) return;
+  T().VirtualMode = on;
+  for (auto& [k, t] : T().All) {
     if (on) {
-      t->qt.reset();
-      t->due = T().now + t->elapse;
+      t->QtTimer.reset();
+      t->Due = T().Now + t->Elapse;
     } else {
       StartReal(*t);
     }
   }
 }
 
-bool VirtualTimers() { return T().virtualMode; }
+bool VirtualTimers() { return T().VirtualMode; }
 
 int AdvanceTimers(DWORD milliseconds) {
-  std::uint64_t target = T().now + milliseconds;
+  std::uint64_t target = T().Now + milliseconds;
   int fired = 0;
   for (;;) {
     Timer* next = nullptr;
-    for (auto& [k, t] : T().all)
-      if (t->due <= target && (!next || t->due < next->due || (t->due == next->due && t->order < next->order)))
+    for (auto& [k, t] : T().All)
+      if (t->Due <= target && (!next || t->Due < next->Due || (t->Due == next->Due && t->Order < next->Order)))
         next = t.get();
     if (!next) break;
-    T().now = next->due;
-    next->due += next->elapse;
+    T().Now = next->Due;
+    next->Due += next->Elapse;
     ++fired;
-    Fire(next->hwnd, next->id);
+    Fire(next->Hwnd, next->Id);
   }
-  T().now = target;
+  T().Now = target;
   return fired;
 }
 
-bool TimerExists(HWND hwnd, UINT_PTR id) { return T().all.count({hwnd, id}) != 0; }
+bool TimerExists(HWND hwnd, UINT_PTR id) { return T().All.count({hwnd, id}) != 0; }
 
-int LiveTimerCount() { return static_cast<int>(T().all.size()); }
+int LiveTimerCount() { return static_cast<int>(T().All.size()); }
 
 }  // namespace win

@@ -8,10 +8,10 @@ namespace win {
 namespace {
 
 struct Listeners {
-  std::vector<std::pair<int, RawMouseListener>> list;
-  int next_id = 1;
-  bool have_last = false;
-  int last_x = 0, last_y = 0;
+  std::vector<std::pair<int, RawMouseListener>> List;
+  int NextId = 1;
+  bool HaveLast = false;
+  int LastX = 0, LastY = 0;
 };
 
 Listeners& L() {
@@ -22,13 +22,13 @@ Listeners& L() {
 }  // namespace
 
 int AddRawMouseListener(RawMouseListener listener) {
-  const int id = L().next_id++;
-  L().list.emplace_back(id, std::move(listener));
+  const int id = L().NextId++;
+  L().List.emplace_back(id, std::move(listener));
   return id;
 }
 
 void RemoveRawMouseListener(int id) {
-  auto& list = L().list;
+  auto& list = L().List;
   for (auto it = list.begin(); it != list.end(); ++it)
     if (it->first == id) {
       list.erase(it);
@@ -38,17 +38,17 @@ void RemoveRawMouseListener(int id) {
 
 void NotifyRawMouse(const RawMouseEvent& ev) {
   // A listener may add or remove listeners.
-  const auto list = L().list;
+  const auto list = L().List;
   for (const auto& [id, fn] : list) fn(ev);
 }
 
 void NotifyPointerAt(int x, int y, HWND window) {
   Listeners& l = L();
-  const bool had = std::exchange(l.have_last, true);
-  const int dx = had ? x - l.last_x : 0;
-  const int dy = had ? y - l.last_y : 0;
-  l.last_x = x;
-  l.last_y = y;
+  const bool had = std::exchange(l.HaveLast, true);
+  const int dx = had ? x - l.LastX : 0;
+  const int dy = had ? y - l.LastY : 0;
+  l.LastX = x;
+  l.LastY = y;
   if (dx == 0 && dy == 0) return;
   RawMouseEvent ev;
   ev.DX = dx;

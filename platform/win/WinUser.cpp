@@ -26,7 +26,7 @@ State& S() {
 
 Window* Find(HWND h) {
   if (!h) return nullptr;
-  auto& w = S().windows;
+  auto& w = S().Windows;
   auto it = w.find(reinterpret_cast<std::uintptr_t>(h));
   return it == w.end() ? nullptr : it->second.get();
 }
@@ -40,35 +40,35 @@ namespace {
 void Forget(HWND h);
 
 void Register(Window& w, QWidget* source) {
-  S().sources[source] = w.hwnd;
-  w.sources.push_back(source);
+  S().Sources[source] = w.Handle;
+  w.Sources.push_back(source);
   StartTranslating(source);
-  HWND h = w.hwnd;
+  HWND h = w.Handle;
   QObject::connect(source, &QObject::destroyed, [h, source](QObject*) {
-    S().sources.erase(source);
+    S().Sources.erase(source);
     Window* win = Find(h);
-    if (win && !win->destroying && source == win->widget.data()) Forget(h);
+    if (win && !win->Destroying && source == win->Widget.data()) Forget(h);
   });
 }
 
 HWND NewHandle() {
-  S().nextHandle += 0x10;
-  return reinterpret_cast<HWND>(S().nextHandle);
+  S().NextHandle += 0x10;
+  return reinterpret_cast<HWND>(S().NextHandle);
 }
 
 void Forget(HWND h) {
   Window* w = Find(h);
   if (!w) return;
-  for (auto& src : w->sources)
+  for (auto& src : w->Sources)
     if (src) {
       StopTranslating(src.data());
-      S().sources.erase(src.data());
+      S().Sources.erase(src.data());
     }
-  if (S().active == h) S().active = nullptr;
-  if (S().focus == h) S().focus = nullptr;
+  if (S().Active == h) S().Active = nullptr;
+  if (S().Focus == h) S().Focus = nullptr;
   KillTimersOf(h);
   DropPostedMessages(h);
-  S().windows.erase(reinterpret_cast<std::uintptr_t>(h));
+  S().Windows.erase(reinterpret_cast<std::uintptr_t>(h));
 }
 
 HWND Create(QWidget* widget, bool owns, WNDPROC proc, DWORD style, DWORD exStyle, HWND parent,
@@ -76,34 +76,34 @@ HWND Create(QWidget* widget, bool owns, WNDPROC proc, DWORD style, DWORD exStyle
   EnsureEventCounter();
   auto w = std::make_unique<Window>();
   HWND h = NewHandle();
-  w->hwnd = h;
-  w->widget = widget;
-  w->ownsWidget = owns;
-  w->proc = proc;
-  w->style = style & ~WS_VISIBLE;
-  w->exStyle = exStyle;
-  w->parent = parent;
-  if (title) w->text = title;
+  w->Handle = h;
+  w->Widget = widget;
+  w->OwnsWidget = owns;
+  w->Proc = proc;
+  w->Style = style & ~WS_VISIBLE;
+  w->ExStyle = exStyle;
+  w->Parent = parent;
+  if (title) w->Text = title;
   Window* pw = Find(parent);
   if (pw && (style & WS_CHILD)) {
     QWidget* pc = ClientOf(*pw);
     if (widget->parentWidget() != pc) widget->setParent(pc);
   } else {
-    w->style &= ~WS_CHILD;
+    w->Style &= ~WS_CHILD;
     if (widget->parentWidget()) widget->setParent(nullptr);
   }
   widget->setAttribute(Qt::WA_NoMousePropagation, true);
   Window& ref = *w;
-  S().windows[reinterpret_cast<std::uintptr_t>(h)] = std::move(w);
+  S().Windows[reinterpret_cast<std::uintptr_t>(h)] = std::move(w);
   Register(ref, widget);
-  if (!ref.text.empty() && IsTopLevel(ref)) widget->setWindowTitle(QString::fromStdString(ref.text));
+  if (!ref.Text.empty() && IsTopLevel(ref)) widget->setWindowTitle(QString::fromStdString(ref.Text));
   if (rect.right > rect.left || rect.bottom > rect.top) {
-    ref.rect = rect;
+    ref.Rect = rect;
     ApplyRectToWidget(ref);
   } else {
-    ref.rect = OuterFromWidget(ref);
+    ref.Rect = OuterFromWidget(ref);
   }
-  ref.normalRect = ref.rect;
+  ref.NormalRect = ref.Rect;
   ApplyStyles(ref);
   CREATESTRUCTA cs;
   cs.lpCreateParams = param;
@@ -134,25 +134,25 @@ bool WindowExists(HWND h) { return Find(h) != nullptr; }
 
 void ForEachTopLevel(const std::function<void(HWND)>& f) {
   std::vector<HWND> tops;
-  for (auto& [k, w] : S().windows)
-    if (IsTopLevel(*w) && !w->destroying) tops.push_back(w->hwnd);
+  for (auto& [k, w] : S().Windows)
+    if (IsTopLevel(*w) && !w->Destroying) tops.push_back(w->Handle);
   std::sort(tops.begin(), tops.end());
   for (HWND h : tops)
     if (Find(h)) f(h);
 }
 
 HWND EventWindow(const QObject* source) {
-  auto it = S().sources.find(source);
-  if (it == S().sources.end()) return nullptr;
+  auto it = S().Sources.find(source);
+  if (it == S().Sources.end()) return nullptr;
   Window* w = Find(it->second);
-  if (!w || w->destroying || !w->widget) return nullptr;
-  return w->hwnd;
+  if (!w || w->Destroying || !w->Widget) return nullptr;
+  return w->Handle;
 }
 
 bool IsWindowWidget(HWND h, const QObject* obj, bool orClient) {
   Window* w = Find(h);
   if (!w || !obj) return false;
-  return obj == w->widget.data() || (orClient && obj == w->client.data());
+  return obj == w->Widget.data() || (orClient && obj == w->Client.data());
 }
 
 bool IsTopLevelWindow(HWND h) {
@@ -160,7 +160,7 @@ bool IsTopLevelWindow(HWND h) {
   return w && IsTopLevel(*w);
 }
 
-bool ApplicationActive() { return S().appActive; }
+bool ApplicationActive() { return S().AppActive; }
 
 void NoteShown(HWND h, bool shown) {
   if (Window* w = Find(h)) NoteShown(*w, shown);
@@ -171,20 +171,20 @@ void NoteGeometryFromWidget(HWND h) {
 }
 
 bool TakeFocus(HWND h, HWND& previous) {
-  if (S().focus == h) return false;
-  previous = S().focus;
-  S().focus = h;
+  if (S().Focus == h) return false;
+  previous = S().Focus;
+  S().Focus = h;
   return true;
 }
 
 bool NoteUserMinimized(HWND h, bool minimized) {
   Window* w = Find(h);
   if (!w) return false;
-  if (minimized && !w->minimized) {
-    w->minimized = true;
+  if (minimized && !w->Minimized) {
+    w->Minimized = true;
     return true;
   }
-  if (!minimized) w->minimized = false;
+  if (!minimized) w->Minimized = false;
   return false;
 }
 
@@ -192,15 +192,15 @@ bool NoteUserMinimized(HWND h, bool minimized) {
 
 ATOM RegisterClassA(const WNDCLASSA* wc) {
   if (!wc || !wc->lpszClassName) return 0;
-  S().classes[wc->lpszClassName] = *wc;
-  return static_cast<ATOM>(S().classes.size());
+  S().Classes[wc->lpszClassName] = *wc;
+  return static_cast<ATOM>(S().Classes.size());
 }
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      INT x, INT y, INT width, INT height, HWND parent, HMENU, HINSTANCE, void* param) {
   if (!className) return nullptr;
-  auto it = S().classes.find(className);
-  if (it == S().classes.end()) return nullptr;
+  auto it = S().Classes.find(className);
+  if (it == S().Classes.end()) return nullptr;
   if (!QApplication::instance()) return nullptr;
   auto* widget = new QWidget;
   return Create(widget, true, it->second.lpfnWndProc, style, exStyle, parent, param, className,
@@ -214,21 +214,21 @@ HWND AttachWindow(QWidget* widget, WNDPROC proc, DWORD style, DWORD exStyle, HWN
 
 BOOL DestroyWindow(HWND h) {
   Window* w = Find(h);
-  if (!w || w->destroying) return FALSE;
-  w->destroying = true;
+  if (!w || w->Destroying) return FALSE;
+  w->Destroying = true;
   // Children first, as the window system destroys them after the parent's WM_DESTROY.
   GuardedCall([&] { SendMessageA(h, WM_DESTROY, 0, 0); });
   std::vector<HWND> children;
-  for (auto& [k, c] : S().windows)
-    if (c->parent == h) children.push_back(c->hwnd);
+  for (auto& [k, c] : S().Windows)
+    if (c->Parent == h) children.push_back(c->Handle);
   for (HWND c : children) DestroyWindow(c);
   w = Find(h);
   if (!w) return TRUE;
   GuardedCall([&] { SendMessageA(h, WM_NCDESTROY, 0, 0); });
   w = Find(h);
   if (!w) return TRUE;
-  QPointer<QWidget> widget = w->widget;
-  bool owns = w->ownsWidget;
+  QPointer<QWidget> widget = w->Widget;
+  bool owns = w->OwnsWidget;
   Forget(h);
   if (owns && widget) delete widget.data();
   return TRUE;
@@ -236,7 +236,7 @@ BOOL DestroyWindow(HWND h) {
 
 BOOL IsWindow(HWND h) { return Find(h) ? TRUE : FALSE; }
 
-int LiveWindowCount() { return static_cast<int>(S().windows.size()); }
+int LiveWindowCount() { return static_cast<int>(S().Windows.size()); }
 
 LRESULT DefWindowProcA(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
   NoteDefaultReached(h, msg);
@@ -256,8 +256,8 @@ LRESULT DefWindowProcA(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_SETTEXT:
-      w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-      if (w->widget && IsTopLevel(*w)) w->widget->setWindowTitle(QString::fromStdString(w->text));
+      w->Text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+      if (w->Widget && IsTopLevel(*w)) w->Widget->setWindowTitle(QString::fromStdString(w->Text));
       return TRUE;
     case WM_SETCURSOR:
       return FALSE;
@@ -280,7 +280,7 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND h, UINT msg, WPARAM wParam, LPARAM lP
 LRESULT SendMessageA(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
   Window* w = Find(h);
   if (!w) return 0;
-  WNDPROC proc = w->proc;
+  WNDPROC proc = w->Proc;
   return CallWindowProcA(proc, h, msg, wParam, lParam);
 }
 
@@ -288,17 +288,17 @@ LONG_PTR GetWindowLongPtrA(HWND h, INT index) {
   Window* w = Find(h);
   if (!w) return 0;
   switch (index) {
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->Proc);
     case GWL_STYLE: {
-      DWORD s = w->style;
-      if (w->widget && !w->widget->isHidden()) s |= WS_VISIBLE;
-      if (w->minimized) s |= WS_MINIMIZE;
-      if (w->maximized) s |= WS_MAXIMIZE;
+      DWORD s = w->Style;
+      if (w->Widget && !w->Widget->isHidden()) s |= WS_VISIBLE;
+      if (w->Minimized) s |= WS_MINIMIZE;
+      if (w->Maximized) s |= WS_MAXIMIZE;
       return static_cast<LONG_PTR>(static_cast<LONG>(s));
     }
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(static_cast<LONG>(w->exStyle));
-    case GWLP_USERDATA: return w->userData;
-    case GWLP_ID: return w->id;
+    case GWL_EXSTYLE: return static_cast<LONG_PTR>(static_cast<LONG>(w->ExStyle));
+    case GWLP_USERDATA: return w->UserData;
+    case GWLP_ID: return w->Id;
     default: return 0;
   }
 }
@@ -308,22 +308,22 @@ LONG_PTR SetWindowLongPtrA(HWND h, INT index, LONG_PTR value) {
   if (!w) return 0;
   LONG_PTR old = GetWindowLongPtrA(h, index);
   switch (index) {
-    case GWLP_WNDPROC: w->proc = reinterpret_cast<WNDPROC>(value); break;
+    case GWLP_WNDPROC: w->Proc = reinterpret_cast<WNDPROC>(value); break;
     case GWL_STYLE: {
       DWORD s = static_cast<DWORD>(value);
       bool vis = (s & WS_VISIBLE) != 0;
-      w->style = (s & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE)) | (w->parent ? (w->style & WS_CHILD) : 0);
+      w->Style = (s & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE)) | (w->Parent ? (w->Style & WS_CHILD) : 0);
       ApplyStyles(*w);
       bool wasVis = (static_cast<DWORD>(old) & WS_VISIBLE) != 0;
       if (vis != wasVis) ShowWindow(h, vis ? SW_SHOWNA : SW_HIDE);
       break;
     }
     case GWL_EXSTYLE:
-      w->exStyle = static_cast<DWORD>(value);
+      w->ExStyle = static_cast<DWORD>(value);
       ApplyStyles(*w);
       break;
-    case GWLP_USERDATA: w->userData = value; break;
-    case GWLP_ID: w->id = value; break;
+    case GWLP_USERDATA: w->UserData = value; break;
+    case GWLP_ID: w->Id = value; break;
     default: return 0;
   }
   return old;
@@ -331,7 +331,7 @@ LONG_PTR SetWindowLongPtrA(HWND h, INT index, LONG_PTR value) {
 
 HWND GetParent(HWND h) {
   Window* w = Find(h);
-  return w ? w->parent : nullptr;
+  return w ? w->Parent : nullptr;
 }
 
 BOOL SetWindowTextA(HWND h, const char* text) {
@@ -342,27 +342,27 @@ BOOL SetWindowTextA(HWND h, const char* text) {
 
 std::string GetWindowText(HWND h) {
   Window* w = Find(h);
-  return w ? w->text : std::string();
+  return w ? w->Text : std::string();
 }
 
 // ---- Qt side ---------------------------------------------------------------------------------
 
 QWidget* WindowWidget(HWND h) {
   Window* w = Find(h);
-  return w ? w->widget.data() : nullptr;
+  return w ? w->Widget.data() : nullptr;
 }
 
 HWND WindowFromWidget(const QWidget* widget) {
   for (const QWidget* p = widget; p; p = p->parentWidget()) {
-    auto it = S().sources.find(p);
-    if (it != S().sources.end()) return it->second;
+    auto it = S().Sources.find(p);
+    if (it != S().Sources.end()) return it->second;
   }
   return nullptr;
 }
 
 void AddEventSource(HWND h, QWidget* source) {
   Window* w = Find(h);
-  if (!w || !source || S().sources.count(source)) return;
+  if (!w || !source || S().Sources.count(source)) return;
   source->setAttribute(Qt::WA_NoMousePropagation, true);
   Register(*w, source);
 }
@@ -370,8 +370,8 @@ void AddEventSource(HWND h, QWidget* source) {
 void SetClientWidget(HWND h, QWidget* client) {
   Window* w = Find(h);
   if (!w) return;
-  w->client = client;
-  if (client && client != w->widget.data()) AddEventSource(h, client);
+  w->Client = client;
+  if (client && client != w->Widget.data()) AddEventSource(h, client);
 }
 
 QWidget* ClientWidget(HWND h) {
@@ -381,18 +381,18 @@ QWidget* ClientWidget(HWND h) {
 
 void SetWindowHasMenu(HWND h, bool hasMenu) {
   Window* w = Find(h);
-  if (w) w->hasMenu = hasMenu;
+  if (w) w->HasMenu = hasMenu;
 }
 
 void SetExceptionHandler(std::function<void(std::exception_ptr)> handler) {
-  S().exceptionHandler = std::move(handler);
+  S().ExceptionHandler = std::move(handler);
 }
 
 void GuardedCall(const std::function<void()>& f) {
   try {
     f();
   } catch (...) {
-    auto& h = S().exceptionHandler;
+    auto& h = S().ExceptionHandler;
     if (h) {
       try {
         h(std::current_exception());
@@ -407,15 +407,15 @@ void GuardedCall(const std::function<void()>& f) {
 void SetWindowCursor(HWND h, HCURSOR cursor) {
   Window* w = Find(h);
   if (!w) return;
-  w->cursor = cursor;
-  w->cursorSet = true;
-  if (w->widget) ApplyCursorToWidget(ClientOf(*w), cursor);
+  w->Cursor = cursor;
+  w->CursorSet = true;
+  if (w->Widget) ApplyCursorToWidget(ClientOf(*w), cursor);
 }
 
 HCURSOR GetWindowCursor(HWND h) {
   Window* w = Find(h);
   if (!w) return nullptr;
-  return w->cursorSet ? w->cursor : LoadCursorA(nullptr, IDC_ARROW);
+  return w->CursorSet ? w->Cursor : LoadCursorA(nullptr, IDC_ARROW);
 }
 
 }  // namespace win

@@ -11,52 +11,52 @@ namespace win {
 
 using namespace table;
 
-HWND GetForegroundWindow() { return S().appActive ? S().active : nullptr; }
+HWND GetForegroundWindow() { return S().AppActive ? S().Active : nullptr; }
 
 BOOL SetForegroundWindow(HWND h) {
   if (!Find(h)) return FALSE;
-  if (!S().appActive) SimulateAppSwitch(h);
+  if (!S().AppActive) SimulateAppSwitch(h);
   else SetActiveWindow(h);
   return TRUE;
 }
 
-HWND GetActiveWindow() { return S().active; }
+HWND GetActiveWindow() { return S().Active; }
 
 HWND SetActiveWindow(HWND h) {
   Window* w = Find(h);
-  HWND old = S().active;
+  HWND old = S().Active;
   if (!w || !IsTopLevel(*w)) return old;
-  if (!S().appActive) {
+  if (!S().AppActive) {
     // Activating one of our windows brings the application to the front.
-    S().appActive = true;
+    S().AppActive = true;
     ForEachTopLevel([](HWND t) { GuardedCall([&] { SendMessageA(t, WM_ACTIVATEAPP, TRUE, 0); }); });
-    old = S().active;
+    old = S().Active;
   }
   if (old == h) return old;
-  S().active = h;
+  S().Active = h;
   if (Find(old)) GuardedCall([&] { SendMessageA(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(h)); });
   if (Find(h)) {
     GuardedCall([&] { SendMessageA(h, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old)); });
     GuardedCall([&] { SendMessageA(h, WM_QUERYNEWPALETTE, 0, 0); });
   }
-  if (Window* again = Find(h); again && again->widget && again->widget->isVisible()) again->widget->activateWindow();
+  if (Window* again = Find(h); again && again->Widget && again->Widget->isVisible()) again->Widget->activateWindow();
   return old;
 }
 
 void SimulateAppSwitch(HWND activate) {
   if (!activate) {
-    if (!S().appActive) return;
-    HWND old = S().active;
-    S().appActive = false;
+    if (!S().AppActive) return;
+    HWND old = S().Active;
+    S().AppActive = false;
     if (Find(old)) GuardedCall([&] { SendMessageA(old, WM_ACTIVATE, WA_INACTIVE, 0); });
     ForEachTopLevel([](HWND t) { GuardedCall([&] { SendMessageA(t, WM_ACTIVATEAPP, FALSE, 0); }); });
     return;
   }
-  if (S().appActive) {
+  if (S().AppActive) {
     SetActiveWindow(activate);
     return;
   }
-  S().active = nullptr;  // the window gets WA_ACTIVE; nobody of ours loses activation
+  S().Active = nullptr;  // the window gets WA_ACTIVE; nobody of ours loses activation
   SetActiveWindow(activate);
 }
 
@@ -66,15 +66,15 @@ void BroadcastPaletteChanged(HWND source) {
   });
 }
 
-HWND GetFocus() { return S().focus; }
+HWND GetFocus() { return S().Focus; }
 
 HWND SetFocus(HWND h) {
-  HWND old = S().focus;
+  HWND old = S().Focus;
   Window* w = Find(h);
   if (!w) return old;
-  if (w->widget) w->widget->setFocus();
-  if (S().focus != h) {
-    S().focus = h;
+  if (w->Widget) w->Widget->setFocus();
+  if (S().Focus != h) {
+    S().Focus = h;
     if (Find(old)) GuardedCall([&] { SendMessageA(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(h), 0); });
     if (Find(h)) GuardedCall([&] { SendMessageA(h, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0); });
   }

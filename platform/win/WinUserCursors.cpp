@@ -9,8 +9,8 @@ namespace win {
 namespace {
 
 struct CursorObject {
-  UINT_PTR id;
-  Qt::CursorShape shape;
+  UINT_PTR Id;
+  Qt::CursorShape Shape;
 };
 
 CursorObject* CursorFor(UINT_PTR id) {
@@ -22,13 +22,13 @@ CursorObject* CursorFor(UINT_PTR id) {
       {IDC_APPSTARTING, Qt::BusyCursor},  {IDC_HELP, Qt::WhatsThisCursor},
   };
   for (auto& c : table)
-    if (c.id == id) return &c;
+    if (c.Id == id) return &c;
   return nullptr;
 }
 
 struct CursorState {
-  HCURSOR current = nullptr;
-  int showCount = 0;
+  HCURSOR Current = nullptr;
+  int ShowCount = 0;
 };
 
 CursorState& Cursors() {
@@ -44,7 +44,7 @@ namespace {
 
 Qt::CursorShape CursorShapeOf(HCURSOR c) {
   if (!c) return Qt::BlankCursor;
-  return reinterpret_cast<CursorObject*>(c)->shape;
+  return reinterpret_cast<CursorObject*>(c)->Shape;
 }
 
 }  // namespace
@@ -54,16 +54,16 @@ void ApplyCursorToWidget(QWidget* widget, HCURSOR cursor) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-  HCURSOR old = Cursors().current;
-  Cursors().current = cursor;
+  HCURSOR old = Cursors().Current;
+  Cursors().Current = cursor;
   return old;
 }
 
-HCURSOR GetCursor() { return Cursors().current; }
+HCURSOR GetCursor() { return Cursors().Current; }
 
 INT ShowCursor(BOOL show) {
-  Cursors().showCount += show ? 1 : -1;
-  return Cursors().showCount;
+  Cursors().ShowCount += show ? 1 : -1;
+  return Cursors().ShowCount;
 }
 
 }  // namespace win

@@ -35,37 +35,37 @@ class Counter : public QObject {
 // What the window procedures did with the messages of one Qt event: whether the default
 // handling was reached (then Qt's own handling of the event goes on).
 struct DispatchRecord {
-  HWND hwnd;
-  UINT msg;
-  bool reachedDefault;
+  HWND Hwnd;
+  UINT Msg;
+  bool ReachedDefault;
 };
 
 struct EventState {
-  Translator translator;
-  bool counterInstalled = false;
-  std::vector<DispatchRecord> records;
-  bool lastReachedDefault = false;
+  Translator EventTranslator;
+  bool CounterInstalled = false;
+  std::vector<DispatchRecord> Records;
+  bool LastReachedDefault = false;
   // A key event a window already got: Qt offers a key its receiver ignores to the parents too,
   // the window system gives it to the focus window only. Any other event clears it. The address
   // alone does not name an event: Qt makes consecutive key events in the same stack slot, so a
   // release can sit where its press was; the event's own fields tell the two apart.
   struct KeyInFlight {
-    const QEvent* event = nullptr;
-    QEvent::Type type = QEvent::None;
-    quint64 timestamp = 0;
-    int key = 0;
-    quint32 native = 0;
-    bool repeat = false;
+    const QEvent* Event = nullptr;
+    QEvent::Type Type = QEvent::None;
+    quint64 Timestamp = 0;
+    int Key = 0;
+    quint32 Native = 0;
+    bool Repeat = false;
     bool Is(const QEvent* ev) const {
-      if (!event || ev != event || ev->type() != type) return false;
+      if (!Event || ev != Event || ev->type() != Type) return false;
       const auto* ke = static_cast<const QKeyEvent*>(ev);
-      return ke->timestamp() == timestamp && ke->key() == key && ke->nativeScanCode() == native &&
-             ke->isAutoRepeat() == repeat;
+      return ke->timestamp() == Timestamp && ke->key() == Key && ke->nativeScanCode() == Native &&
+             ke->isAutoRepeat() == Repeat;
     }
     void Set(const QKeyEvent* ke) {
       *this = {ke, ke->type(), ke->timestamp(), ke->key(), ke->nativeScanCode(), ke->isAutoRepeat()};
     }
-  } keyInFlight;
+  } InFlight;
 };
 
 EventState& Events() {
@@ -75,12 +75,12 @@ EventState& Events() {
 
 // Sends a translated Qt event; true when the default handling was reached (Qt may go on).
 bool Dispatch(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  auto& records = Events().records;
+  auto& records = Events().Records;
   records.push_back({h, msg, false});
   GuardedCall([&] { SendMessageA(h, msg, wp, lp); });
-  bool reached = records.back().reachedDefault;
+  bool reached = records.back().ReachedDefault;
   records.pop_back();
-  Events().lastReachedDefault = reached;
+  Events().LastReachedDefault = reached;
   return reached;
 }
 
@@ -97,7 +97,7 @@ WPARAM MouseKeys(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
 }
 
 bool Counter::eventFilter(QObject*, QEvent* ev) {
-  if (!Events().keyInFlight.Is(ev)) Events().keyInFlight = {};
+  if (!Events().InFlight.Is(ev)) Events().InFlight = {};
   switch (ev->type()) {
     case QEvent::DeferredDelete:
     case QEvent::ChildAdded:
@@ -122,8 +122,8 @@ bool Translator::eventFilter(QObject* obj, QEvent* ev) {
       QWidget* fw = QApplication::focusWidget();
       if (fw && WindowFromWidget(fw) != h) return false;  // passed on by a child: not ours
       auto* ke = static_cast<QKeyEvent*>(ev);
-      if (Events().keyInFlight.Is(ev)) return false;
-      Events().keyInFlight.Set(ke);
+      if (Events().InFlight.Is(ev)) return false;
+      Events().InFlight.Set(ke);
       MSG m{};
       const bool translated = TranslateKeyEvent(*ke, m);
       NotifyRawKey(ke->nativeScanCode(), translated ? static_cast<BYTE>(m.wParam) : 0,
@@ -238,8 +238,8 @@ bool TranslateMouseEvent(const QMouseEvent& event, int x, int y, MSG& message) {
 
 void EnsureEventCounter() {
   EventState& s = Events();
-  if (s.counterInstalled || !QCoreApplication::instance()) return;
-  s.counterInstalled = true;
+  if (s.CounterInstalled || !QCoreApplication::instance()) return;
+  s.CounterInstalled = true;
   // The application owns the filter, so that it goes with the application.
   auto* counter = new Counter;
   counter->setParent(QCoreApplication::instance());
@@ -260,15 +260,15 @@ void EnsureEventCounter() {
   }
 }
 
-void StartTranslating(QWidget* source) { source->installEventFilter(&Events().translator); }
+void StartTranslating(QWidget* source) { source->installEventFilter(&Events().EventTranslator); }
 
-void StopTranslating(QWidget* source) { source->removeEventFilter(&Events().translator); }
+void StopTranslating(QWidget* source) { source->removeEventFilter(&Events().EventTranslator); }
 
 void NoteDefaultReached(HWND h, UINT msg) {
-  auto& rec = Events().records;
+  auto& rec = Events().Records;
   for (auto it = rec.rbegin(); it != rec.rend(); ++it)
-    if (it->hwnd == h && it->msg == msg) {
-      it->reachedDefault = true;
+    if (it->Hwnd == h && it->Msg == msg) {
+      it->ReachedDefault = true;
       break;
     }
 }
@@ -280,10 +280,10 @@ bool DeliverQtEvent(HWND h, QEvent* event) {
       event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonDblClick ||
       event->type() == QEvent::ContextMenu)
     target = ClientWidget(h);
-  Events().lastReachedDefault = false;
-  Events().keyInFlight = {};  // a delivery of its own, wherever the event lives
+  Events().LastReachedDefault = false;
+  Events().InFlight = {};  // a delivery of its own, wherever the event lives
   QCoreApplication::sendEvent(target, event);
-  return Events().lastReachedDefault;
+  return Events().LastReachedDefault;
 }
 
 }  // namespace win

@@ -20,37 +20,37 @@ namespace {
 RECT QRectToRect(const QRect& r) { return RECT{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
 
 Qt::WindowFlags FlagsFor(const Window& w) {
-  Qt::WindowFlags f = (w.exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
-  if ((w.style & WS_CAPTION) != WS_CAPTION) {
+  Qt::WindowFlags f = (w.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+  if ((w.Style & WS_CAPTION) != WS_CAPTION) {
     f |= Qt::FramelessWindowHint;
     return f;
   }
   f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-  if (w.style & WS_SYSMENU) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-  if (w.style & WS_MINIMIZEBOX) f |= Qt::WindowMinimizeButtonHint;
-  if (w.style & WS_MAXIMIZEBOX) f |= Qt::WindowMaximizeButtonHint;
+  if (w.Style & WS_SYSMENU) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (w.Style & WS_MINIMIZEBOX) f |= Qt::WindowMinimizeButtonHint;
+  if (w.Style & WS_MAXIMIZEBOX) f |= Qt::WindowMaximizeButtonHint;
   return f;
 }
 
 }  // namespace
 
 RECT OuterFromWidget(const Window& w) {
-  QWidget* wg = w.widget;
-  if (!wg) return w.rect;
+  QWidget* wg = w.Widget;
+  if (!wg) return w.Rect;
   QRect g = wg->geometry();
   if (IsTopLevel(w)) {
-    RECT m = NonClientMargins(w.style, w.exStyle, false);
+    RECT m = NonClientMargins(w.Style, w.ExStyle, false);
     return RECT{g.x() - m.left, g.y() - m.top, g.x() + g.width() + m.right, g.y() + g.height() + m.bottom};
   }
   return QRectToRect(g);
 }
 
 void ApplyRectToWidget(Window& w) {
-  QWidget* wg = w.widget;
+  QWidget* wg = w.Widget;
   if (!wg) return;
-  const RECT& r = w.rect;
+  const RECT& r = w.Rect;
   if (IsTopLevel(w)) {
-    RECT m = NonClientMargins(w.style, w.exStyle, false);
+    RECT m = NonClientMargins(w.Style, w.ExStyle, false);
     int cw = std::max<LONG>(0, r.right - r.left - m.left - m.right);
     int ch = std::max<LONG>(0, r.bottom - r.top - m.top - m.bottom);
     wg->setGeometry(r.left + m.left, r.top + m.top, cw, ch);
@@ -60,13 +60,13 @@ void ApplyRectToWidget(Window& w) {
 }
 
 void SendPosChanged(Window& w, UINT flags) {
-  HWND h = w.hwnd;
+  HWND h = w.Handle;
   WINDOWPOS pos;
   pos.hwnd = h;
-  pos.x = w.rect.left;
-  pos.y = w.rect.top;
-  pos.cx = w.rect.right - w.rect.left;
-  pos.cy = w.rect.bottom - w.rect.top;
+  pos.x = w.Rect.left;
+  pos.y = w.Rect.top;
+  pos.cx = w.Rect.right - w.Rect.left;
+  pos.cy = w.Rect.bottom - w.Rect.top;
   pos.flags = flags;
   GuardedCall([&] { SendMessageA(h, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos)); });
   Window* again = Find(h);
@@ -75,35 +75,35 @@ void SendPosChanged(Window& w, UINT flags) {
   GetClientRect(h, &c);
   if (!(flags & SWP_NOMOVE)) GuardedCall([&] { SendMessageA(h, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(pos.x), static_cast<WORD>(pos.y))); });
   if (!(flags & SWP_NOSIZE) && Find(h)) {
-    WPARAM kind = again->maximized ? SIZE_MAXIMIZED : again->minimized ? SIZE_MINIMIZED : SIZE_RESTORED;
+    WPARAM kind = again->Maximized ? SIZE_MAXIMIZED : again->Minimized ? SIZE_MINIMIZED : SIZE_RESTORED;
     GuardedCall([&] { SendMessageA(h, WM_SIZE, kind, MAKELPARAM(static_cast<WORD>(c.right), static_cast<WORD>(c.bottom))); });
   }
 }
 
 void NoteShown(Window& w, bool shown) {
-  if (w.shown == shown) return;
-  w.shown = shown;
-  HWND h = w.hwnd;
+  if (w.Shown == shown) return;
+  w.Shown = shown;
+  HWND h = w.Handle;
   GuardedCall([&] { SendMessageA(h, WM_SHOWWINDOW, shown ? 1 : 0, 0); });
   if (Window* again = Find(h))
     SendPosChanged(*again, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
 void SyncGeometryFromWidget(Window& w) {
-  if (w.destroying) return;
+  if (w.Destroying) return;
   RECT r = OuterFromWidget(w);
-  if (r == w.rect) return;
+  if (r == w.Rect) return;
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-  if (r.left == w.rect.left && r.top == w.rect.top) flags |= SWP_NOMOVE;
-  if (r.right - r.left == w.rect.right - w.rect.left && r.bottom - r.top == w.rect.bottom - w.rect.top)
+  if (r.left == w.Rect.left && r.top == w.Rect.top) flags |= SWP_NOMOVE;
+  if (r.right - r.left == w.Rect.right - w.Rect.left && r.bottom - r.top == w.Rect.bottom - w.Rect.top)
     flags |= SWP_NOSIZE;
-  w.rect = r;
-  if (IsTopLevel(w) && !w.maximized && !w.minimized && !w.fullScreen) w.normalRect = r;
+  w.Rect = r;
+  if (IsTopLevel(w) && !w.Maximized && !w.Minimized && !w.FullScreen) w.NormalRect = r;
   SendPosChanged(w, flags);
 }
 
 void ApplyStyles(Window& w) {
-  QWidget* wg = w.widget;
+  QWidget* wg = w.Widget;
   if (!wg) return;
   if (IsTopLevel(w)) {
     Qt::WindowFlags f = FlagsFor(w);
@@ -119,7 +119,7 @@ void ApplyStyles(Window& w) {
       ApplyRectToWidget(w);
     }
   }
-  wg->setEnabled((w.style & WS_DISABLED) == 0);
+  wg->setEnabled((w.Style & WS_DISABLED) == 0);
 }
 
 }  // namespace table
@@ -128,15 +128,15 @@ using namespace table;
 
 BOOL ShowWindow(HWND h, INT cmd) {
   Window* w = Find(h);
-  if (!w || !w->widget) return FALSE;
-  QWidget* wg = w->widget;
+  if (!w || !w->Widget) return FALSE;
+  QWidget* wg = w->Widget;
   BOOL wasVisible = !wg->isHidden();
   bool top = IsTopLevel(*w);
   auto leaveSpecial = [&] {
-    if (w->maximized || w->minimized) {
-      w->maximized = false;
-      w->minimized = false;
-      w->rect = w->normalRect;
+    if (w->Maximized || w->Minimized) {
+      w->Maximized = false;
+      w->Minimized = false;
+      w->Rect = w->NormalRect;
       ApplyRectToWidget(*w);
       wg->setWindowState(Qt::WindowNoState);
       SendPosChanged(*w, SWP_NOZORDER);
@@ -146,29 +146,29 @@ BOOL ShowWindow(HWND h, INT cmd) {
     case SW_HIDE:
       wg->hide();
       if (Window* again = Find(h)) NoteShown(*again, false);
-      if (S().active == h) {
+      if (S().Active == h) {
         // Activation goes to another visible top-level window, or nowhere.
         HWND next = nullptr;
         ForEachTopLevel([&](HWND o) {
           Window* ow = Find(o);
-          if (!next && o != h && ow->widget && ow->widget->isVisible()) next = o;
+          if (!next && o != h && ow->Widget && ow->Widget->isVisible()) next = o;
         });
         if (next) SetActiveWindow(next);
         else {
-          HWND old = S().active;
-          S().active = nullptr;
+          HWND old = S().Active;
+          S().Active = nullptr;
           if (Find(old)) GuardedCall([&] { SendMessageA(old, WM_ACTIVATE, WA_INACTIVE, 0); });
         }
       }
       return wasVisible;
     case SW_MAXIMIZE:
-      if (top && !w->maximized) {
-        if (!w->minimized) w->normalRect = w->rect;
-        w->maximized = true;
-        w->minimized = false;
+      if (top && !w->Maximized) {
+        if (!w->Minimized) w->NormalRect = w->Rect;
+        w->Maximized = true;
+        w->Minimized = false;
         QScreen* sc = QGuiApplication::primaryScreen();
         QRect g = sc ? sc->availableGeometry() : QRect(0, 0, 800, 600);
-        w->rect = RECT{g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+        w->Rect = RECT{g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
         ApplyRectToWidget(*w);
         wg->setWindowState(Qt::WindowMaximized);
         SendPosChanged(*w, SWP_NOZORDER);
@@ -182,9 +182,9 @@ BOOL ShowWindow(HWND h, INT cmd) {
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
     case SW_SHOWMINNOACTIVE:
-      if (top && !w->minimized) {
-        if (!w->maximized) w->normalRect = w->rect;
-        w->minimized = true;
+      if (top && !w->Minimized) {
+        if (!w->Maximized) w->NormalRect = w->Rect;
+        w->Minimized = true;
         wg->setWindowState(wg->windowState() | Qt::WindowMinimized);
         SendMessageA(h, WM_SIZE, SIZE_MINIMIZED, 0);
       }
@@ -192,8 +192,8 @@ BOOL ShowWindow(HWND h, INT cmd) {
         wg->show();
         if (Window* again = Find(h)) NoteShown(*again, true);
       }
-      if (S().active == h && cmd != SW_SHOWMINIMIZED) {
-        S().active = nullptr;
+      if (S().Active == h && cmd != SW_SHOWMINIMIZED) {
+        S().Active = nullptr;
         GuardedCall([&] { SendMessageA(h, WM_ACTIVATE, WA_INACTIVE, 0); });
       }
       return wasVisible;
@@ -217,37 +217,37 @@ BOOL ShowWindow(HWND h, INT cmd) {
 
 BOOL IsWindowVisible(HWND h) {
   Window* w = Find(h);
-  return w && w->widget && w->widget->isVisible() ? TRUE : FALSE;
+  return w && w->Widget && w->Widget->isVisible() ? TRUE : FALSE;
 }
 BOOL IsIconic(HWND h) {
   Window* w = Find(h);
-  return w && w->minimized ? TRUE : FALSE;
+  return w && w->Minimized ? TRUE : FALSE;
 }
 BOOL IsZoomed(HWND h) {
   Window* w = Find(h);
-  return w && w->maximized ? TRUE : FALSE;
+  return w && w->Maximized ? TRUE : FALSE;
 }
 
 BOOL EnableWindow(HWND h, BOOL enable) {
   Window* w = Find(h);
   if (!w) return FALSE;
-  BOOL wasDisabled = (w->style & WS_DISABLED) ? TRUE : FALSE;
-  if (enable) w->style &= ~WS_DISABLED;
-  else w->style |= WS_DISABLED;
-  if (w->widget) w->widget->setEnabled(enable != 0);
+  BOOL wasDisabled = (w->Style & WS_DISABLED) ? TRUE : FALSE;
+  if (enable) w->Style &= ~WS_DISABLED;
+  else w->Style |= WS_DISABLED;
+  if (w->Widget) w->Widget->setEnabled(enable != 0);
   if (wasDisabled == (enable ? TRUE : FALSE)) SendMessageA(h, WM_ENABLE, enable ? 1 : 0, 0);
   return wasDisabled;
 }
 
 BOOL IsWindowEnabled(HWND h) {
   Window* w = Find(h);
-  return w && !(w->style & WS_DISABLED) ? TRUE : FALSE;
+  return w && !(w->Style & WS_DISABLED) ? TRUE : FALSE;
 }
 
 BOOL SetWindowPos(HWND h, HWND, INT x, INT y, INT cx, INT cy, UINT flags) {
   Window* w = Find(h);
   if (!w) return FALSE;
-  RECT r = w->rect;
+  RECT r = w->Rect;
   if (!(flags & SWP_NOMOVE)) {
     LONG wd = r.right - r.left, ht = r.bottom - r.top;
     r = RECT{x, y, x + wd, y + ht};
@@ -257,13 +257,13 @@ BOOL SetWindowPos(HWND h, HWND, INT x, INT y, INT cx, INT cy, UINT flags) {
     r.bottom = r.top + std::max(0, cy);
   }
   UINT sent = flags & ~(SWP_SHOWWINDOW | SWP_HIDEWINDOW);
-  if (r.left == w->rect.left && r.top == w->rect.top) sent |= SWP_NOMOVE;
-  if (r.right - r.left == w->rect.right - w->rect.left && r.bottom - r.top == w->rect.bottom - w->rect.top)
+  if (r.left == w->Rect.left && r.top == w->Rect.top) sent |= SWP_NOMOVE;
+  if (r.right - r.left == w->Rect.right - w->Rect.left && r.bottom - r.top == w->Rect.bottom - w->Rect.top)
     sent |= SWP_NOSIZE;
-  bool changed = !(r == w->rect);
+  bool changed = !(r == w->Rect);
   if (changed) {
-    w->rect = r;
-    if (IsTopLevel(*w) && !w->maximized && !w->minimized && !w->fullScreen) w->normalRect = r;
+    w->Rect = r;
+    if (IsTopLevel(*w) && !w->Maximized && !w->Minimized && !w->FullScreen) w->NormalRect = r;
     ApplyRectToWidget(*w);
     SendPosChanged(*w, sent);
   }
@@ -280,10 +280,10 @@ BOOL MoveWindow(HWND h, INT x, INT y, INT width, INT height, BOOL) {
 BOOL GetWindowRect(HWND h, RECT* rect) {
   Window* w = Find(h);
   if (!w || !rect) return FALSE;
-  *rect = w->rect;
+  *rect = w->Rect;
   if (!IsTopLevel(*w)) {
     POINT p{0, 0};
-    ClientToScreen(w->parent, &p);
+    ClientToScreen(w->Parent, &p);
     rect->left += p.x;
     rect->right += p.x;
     rect->top += p.y;
@@ -295,9 +295,9 @@ BOOL GetWindowRect(HWND h, RECT* rect) {
 BOOL GetClientRect(HWND h, RECT* rect) {
   Window* w = Find(h);
   if (!w || !rect) return FALSE;
-  LONG wd = w->rect.right - w->rect.left, ht = w->rect.bottom - w->rect.top;
-  RECT m = IsTopLevel(*w) ? NonClientMargins(w->style, w->exStyle, w->hasMenu) : RECT{};
-  if (!IsTopLevel(*w) && (w->exStyle & WS_EX_CLIENTEDGE)) m = RECT{2, 2, 2, 2};
+  LONG wd = w->Rect.right - w->Rect.left, ht = w->Rect.bottom - w->Rect.top;
+  RECT m = IsTopLevel(*w) ? NonClientMargins(w->Style, w->ExStyle, w->HasMenu) : RECT{};
+  if (!IsTopLevel(*w) && (w->ExStyle & WS_EX_CLIENTEDGE)) m = RECT{2, 2, 2, 2};
   *rect = RECT{0, 0, std::max<LONG>(0, wd - m.left - m.right), std::max<LONG>(0, ht - m.top - m.bottom)};
   return TRUE;
 }
@@ -306,14 +306,14 @@ BOOL ClientToScreen(HWND h, POINT* point) {
   Window* w = Find(h);
   if (!w || !point) return FALSE;
   if (IsTopLevel(*w)) {
-    RECT m = NonClientMargins(w->style, w->exStyle, w->hasMenu);
-    point->x += w->rect.left + m.left;
-    point->y += w->rect.top + m.top;
+    RECT m = NonClientMargins(w->Style, w->ExStyle, w->HasMenu);
+    point->x += w->Rect.left + m.left;
+    point->y += w->Rect.top + m.top;
     return TRUE;
   }
-  point->x += w->rect.left;
-  point->y += w->rect.top;
-  return ClientToScreen(w->parent, point);
+  point->x += w->Rect.left;
+  point->y += w->Rect.top;
+  return ClientToScreen(w->Parent, point);
 }
 
 BOOL ScreenToClient(HWND h, POINT* point) {
@@ -327,18 +327,18 @@ BOOL ScreenToClient(HWND h, POINT* point) {
 
 BOOL InvalidateRect(HWND h, const RECT* rect, BOOL) {
   Window* w = Find(h);
-  if (!w || !w->widget) return FALSE;
+  if (!w || !w->Widget) return FALSE;
   if (rect)
     ClientOf(*w)->update(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
   else
-    w->widget->update();
+    w->Widget->update();
   return TRUE;
 }
 
 BOOL UpdateWindow(HWND h) {
   Window* w = Find(h);
-  if (!w || !w->widget) return FALSE;
-  w->widget->repaint();
+  if (!w || !w->Widget) return FALSE;
+  w->Widget->repaint();
   return TRUE;
 }
 
@@ -378,19 +378,19 @@ BOOL GetWindowPlacement(HWND h, WINDOWPLACEMENT* p) {
   Window* w = Find(h);
   if (!w || !p || p->length != sizeof(WINDOWPLACEMENT)) return FALSE;
   p->flags = 0;
-  p->showCmd = w->minimized ? SW_SHOWMINIMIZED : w->maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
-  if (w->minimized && w->maximized) p->flags |= WPF_RESTORETOMAXIMIZED;
+  p->showCmd = w->Minimized ? SW_SHOWMINIMIZED : w->Maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+  if (w->Minimized && w->Maximized) p->flags |= WPF_RESTORETOMAXIMIZED;
   p->ptMinPosition = POINT{-1, -1};
   p->ptMaxPosition = POINT{-1, -1};
-  p->rcNormalPosition = (IsTopLevel(*w) && !w->maximized && !w->minimized && !w->fullScreen) ? w->rect : w->normalRect;
-  if (w->fullScreen) p->rcNormalPosition = w->savedRect;
+  p->rcNormalPosition = (IsTopLevel(*w) && !w->Maximized && !w->Minimized && !w->FullScreen) ? w->Rect : w->NormalRect;
+  if (w->FullScreen) p->rcNormalPosition = w->SavedRect;
   return TRUE;
 }
 
 BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* p) {
   Window* w = Find(h);
   if (!w || !p || p->length != sizeof(WINDOWPLACEMENT)) return FALSE;
-  w->normalRect = p->rcNormalPosition;
+  w->NormalRect = p->rcNormalPosition;
   switch (p->showCmd) {
     case SW_HIDE:
       ShowWindow(h, SW_HIDE);
@@ -407,7 +407,7 @@ BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* p) {
       ShowWindow(h, SW_SHOWMINIMIZED);
       break;
     default: {
-      if (w->maximized || w->minimized) {
+      if (w->Maximized || w->Minimized) {
         ShowWindow(h, SW_RESTORE);
         w = Find(h);
         if (!w) return FALSE;
@@ -425,26 +425,26 @@ BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* p) {
 
 void SetFullScreenWindow(HWND h, bool fullScreen) {
   Window* w = Find(h);
-  if (!w || !IsTopLevel(*w) || w->fullScreen == fullScreen) return;
+  if (!w || !IsTopLevel(*w) || w->FullScreen == fullScreen) return;
   if (fullScreen) {
-    w->savedStyle = w->style;
-    w->savedRect = w->maximized ? w->normalRect : w->rect;
-    w->fullScreen = true;
-    SetWindowLongPtrA(h, GWL_STYLE, static_cast<LONG_PTR>((w->style & ~(WS_CAPTION | WS_THICKFRAME | WS_BORDER)) | WS_POPUP |
+    w->SavedStyle = w->Style;
+    w->SavedRect = w->Maximized ? w->NormalRect : w->Rect;
+    w->FullScreen = true;
+    SetWindowLongPtrA(h, GWL_STYLE, static_cast<LONG_PTR>((w->Style & ~(WS_CAPTION | WS_THICKFRAME | WS_BORDER)) | WS_POPUP |
                                                           (IsWindowVisible(h) ? WS_VISIBLE : 0)));
     SetWindowPos(h, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                  SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
-    w->fullScreen = false;
-    RECT r = w->savedRect;
-    SetWindowLongPtrA(h, GWL_STYLE, static_cast<LONG_PTR>(w->savedStyle | (IsWindowVisible(h) ? WS_VISIBLE : 0)));
+    w->FullScreen = false;
+    RECT r = w->SavedRect;
+    SetWindowLongPtrA(h, GWL_STYLE, static_cast<LONG_PTR>(w->SavedStyle | (IsWindowVisible(h) ? WS_VISIBLE : 0)));
     SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
 bool IsFullScreenWindow(HWND h) {
   Window* w = Find(h);
-  return w && w->fullScreen;
+  return w && w->FullScreen;
 }
 
 }  // namespace win

@@ -13,7 +13,7 @@ namespace {
 
 // Bit 7: down, bit 0: toggled, by virtual key.
 struct KeyboardState {
-  BYTE table[256] = {};
+  BYTE Table[256] = {};
 };
 
 KeyboardState& Keys() {
@@ -23,9 +23,9 @@ KeyboardState& Keys() {
 
 // Scan codes (set 1) of the keys by virtual key; extended keys are marked.
 struct ScanEntry {
-  BYTE vk;
-  BYTE scan;
-  bool extended;
+  BYTE Vk;
+  BYTE Scan;
+  bool Extended;
 };
 constexpr ScanEntry kScan[] = {
     {VK_ESCAPE, 0x01, false}, {'1', 0x02, false}, {'2', 0x03, false}, {'3', 0x04, false},
@@ -63,21 +63,21 @@ constexpr ScanEntry kScan[] = {
 
 bool IsExtendedKey(BYTE vk) {
   for (const auto& e : kScan)
-    if (e.vk == vk) return e.extended;
+    if (e.Vk == vk) return e.Extended;
   return false;
 }
 
 UINT MapVirtualKeyA(UINT code, UINT mapType) {
   if (mapType == MAPVK_VK_TO_VSC) {
     for (const auto& e : kScan)
-      if (e.vk == code) return e.scan;
+      if (e.Vk == code) return e.Scan;
     return 0;
   }
   if (mapType == MAPVK_VSC_TO_VK) {
     for (const auto& e : kScan)
-      if (e.scan == code && !e.extended && e.vk != VK_CONTROL && e.vk != VK_SHIFT && e.vk != VK_MENU &&
-          e.vk != VK_PAUSE)
-        return e.vk;
+      if (e.Scan == code && !e.Extended && e.Vk != VK_CONTROL && e.Vk != VK_SHIFT && e.Vk != VK_MENU &&
+          e.Vk != VK_PAUSE)
+        return e.Vk;
     return 0;
   }
   return 0;
@@ -89,7 +89,7 @@ BYTE VkFromX11Keycode(std::uint32_t keycode) {
 }
 
 void RecordKey(BYTE vk, bool down) {
-  BYTE* k = Keys().table;
+  BYTE* k = Keys().Table;
   auto set = [&](BYTE v) {
     if (down) {
       if (!(k[v] & 0x80)) k[v] ^= 0x01;  // toggled on every fresh press
@@ -110,25 +110,25 @@ void RecordKey(BYTE vk, bool down) {
 
 BOOL GetKeyboardState(BYTE* keyState256) {
   if (!keyState256) return FALSE;
-  std::copy(Keys().table, Keys().table + 256, keyState256);
+  std::copy(Keys().Table, Keys().Table + 256, keyState256);
   return TRUE;
 }
 
 BOOL SetKeyboardState(const BYTE* keyState256) {
   if (!keyState256) return FALSE;
-  std::copy(keyState256, keyState256 + 256, Keys().table);
+  std::copy(keyState256, keyState256 + 256, Keys().Table);
   return TRUE;
 }
 
 SHORT GetKeyState(INT vk) {
   if (vk < 0 || vk > 255) return 0;
-  BYTE b = Keys().table[vk];
+  BYTE b = Keys().Table[vk];
   return static_cast<SHORT>(((b & 0x80) ? 0x8000 : 0) | (b & 0x01));
 }
 
 SHORT GetAsyncKeyState(INT vk) {
   if (vk < 0 || vk > 255) return 0;
-  return (Keys().table[vk] & 0x80) ? static_cast<SHORT>(0x8000) : 0;
+  return (Keys().Table[vk] & 0x80) ? static_cast<SHORT>(0x8000) : 0;
 }
 
 

@@ -20,49 +20,49 @@
 namespace win::table {
 
 struct Window {
-  HWND hwnd = nullptr;
-  QPointer<QWidget> widget;
-  QPointer<QWidget> client;
-  bool ownsWidget = false;
-  WNDPROC proc = nullptr;
-  DWORD style = 0;
-  DWORD exStyle = 0;
-  LONG_PTR userData = 0;
-  LONG_PTR id = 0;
-  HWND parent = nullptr;
-  std::string text;
-  RECT rect;        // outer rectangle: parent client coordinates, screen for top-level windows
-  RECT normalRect;  // the restored rectangle of a top-level window
-  bool shown = false;  // visible on screen as last reported
-  bool minimized = false;
-  bool maximized = false;
-  bool hasMenu = false;
-  bool fullScreen = false;
-  DWORD savedStyle = 0;
-  RECT savedRect;
-  bool destroying = false;
-  HCURSOR cursor = nullptr;
-  bool cursorSet = false;
-  std::vector<QPointer<QWidget>> sources;
+  HWND Handle = nullptr;
+  QPointer<QWidget> Widget;
+  QPointer<QWidget> Client;
+  bool OwnsWidget = false;
+  WNDPROC Proc = nullptr;
+  DWORD Style = 0;
+  DWORD ExStyle = 0;
+  LONG_PTR UserData = 0;
+  LONG_PTR Id = 0;
+  HWND Parent = nullptr;
+  std::string Text;
+  RECT Rect;        // outer rectangle: parent client coordinates, screen for top-level windows
+  RECT NormalRect;  // the restored rectangle of a top-level window
+  bool Shown = false;  // visible on screen as last reported
+  bool Minimized = false;
+  bool Maximized = false;
+  bool HasMenu = false;
+  bool FullScreen = false;
+  DWORD SavedStyle = 0;
+  RECT SavedRect;
+  bool Destroying = false;
+  HCURSOR Cursor = nullptr;
+  bool CursorSet = false;
+  std::vector<QPointer<QWidget>> Sources;
 };
 
 // The handle table: the windows, the widgets whose events they receive, the window classes,
 // and which window is active and has the focus.
 struct State {
-  std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> windows;
-  std::unordered_map<const QObject*, HWND> sources;
-  std::map<std::string, WNDCLASSA> classes;
-  std::uintptr_t nextHandle = 0x10000;
-  HWND active = nullptr;
-  bool appActive = false;
-  HWND focus = nullptr;
-  std::function<void(std::exception_ptr)> exceptionHandler;
+  std::unordered_map<std::uintptr_t, std::unique_ptr<Window>> Windows;
+  std::unordered_map<const QObject*, HWND> Sources;
+  std::map<std::string, WNDCLASSA> Classes;
+  std::uintptr_t NextHandle = 0x10000;
+  HWND Active = nullptr;
+  bool AppActive = false;
+  HWND Focus = nullptr;
+  std::function<void(std::exception_ptr)> ExceptionHandler;
 };
 
 State& S();
 Window* Find(HWND h);
-inline bool IsTopLevel(const Window& w) { return (w.style & WS_CHILD) == 0 || !w.parent; }
-inline QWidget* ClientOf(const Window& w) { return w.client ? w.client.data() : w.widget.data(); }
+inline bool IsTopLevel(const Window& w) { return (w.Style & WS_CHILD) == 0 || !w.Parent; }
+inline QWidget* ClientOf(const Window& w) { return w.Client ? w.Client.data() : w.Widget.data(); }
 
 // ---- Geometry and styles (WinUserGeometry.cpp) -----------------------------------------------
 

@@ -37,7 +37,7 @@ class ModelForms : public ::testing::Test {
     ResetModelState();
     win::SetVirtualTimers(true);
     win::SetMessageBoxHook([this](const std::string& text, const std::string& caption, win::UINT) {
-      boxes.push_back({text, caption});
+      Boxes.push_back({text, caption});
       return win::IDOK;
     });
     fw::Application->CreateForm(Form1);
@@ -55,7 +55,7 @@ class ModelForms : public ::testing::Test {
 
   std::vector<std::string> Texts() const {
     std::vector<std::string> t;
-    for (const Box& b : boxes) t.push_back(b.Text);
+    for (const Box& b : Boxes) t.push_back(b.Text);
     return t;
   }
   // What the user does reaches the handlers the way the window system delivers it: an error
@@ -72,7 +72,7 @@ class ModelForms : public ::testing::Test {
   }
   int BodyTop() const { return Form3->Image1->Top(); }
 
-  std::vector<Box> boxes;
+  std::vector<Box> Boxes;
 };
 
 }  // namespace
@@ -128,7 +128,7 @@ TEST_F(ModelForms, StartsWithTheInitialParametersAndNothingRunning) {
   EXPECT_EQ(Form1->Tedit9->MaxValue(), 5);
   EXPECT_EQ(Form1->PageControl1->ActivePage(), Form1->TabSheet2);
   EXPECT_EQ(Form1->TabSheet3->Caption(), "Насторйки");
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(ModelForms, SimulatingTheDefaultsFloatsTheBodyTo75WithProtrusion25) {
@@ -152,7 +152,7 @@ TEST_F(ModelForms, SimulatingTheDefaultsFloatsTheBodyTo75WithProtrusion25) {
   Tick(10);
   EXPECT_EQ(BodyTop(), 75);
   EXPECT_TRUE(Form1->Timer1->Enabled());
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(ModelForms, AFasterBodyStopsAtTheFirstTopNotBelowItsRestingPlace) {
@@ -231,7 +231,7 @@ TEST_F(ModelForms, ARightClickOnTheLiquidRestartsSinkingOnlyForABodyBelowTheWind
   rightClick();
   EXPECT_TRUE(Form1->Timer2->Enabled());
   EXPECT_TRUE(Form1->Timer1->Enabled());
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(ModelForms, EqualDensitiesStartNothingAndDenseThenLightLeavesBothTimersOn) {
@@ -259,17 +259,17 @@ TEST_F(ModelForms, ABodyAsWideAsTheScreenIsRefusedAndOneAsHighStopsSilently) {
   Type(Form1->Edit1, "800");
   Simulate();
   EXPECT_EQ(Texts(), std::vector<std::string>{"інкорентні дані"});
-  EXPECT_EQ(boxes[0].Caption, "FloatBench");
+  EXPECT_EQ(Boxes[0].Caption, "FloatBench");
   EXPECT_TRUE(Form3->Visible());
   EXPECT_EQ(Form3->Edit1->Text(), "");
   EXPECT_EQ(RestTop, 0);
 
-  boxes.clear();
+  Boxes.clear();
   Form3->Hide();
   Type(Form1->Edit1, "50");
   Type(Form1->Edit2, "600");
   Simulate();
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
   EXPECT_TRUE(Form3->Visible());
   EXPECT_EQ(RestTop, 0);
   EXPECT_FALSE(Form1->Timer1->Enabled());
@@ -285,7 +285,7 @@ TEST_F(ModelForms, BadNumbersStopTheActionWithTheFrameworkErrorKeepingWhatWasDon
   EXPECT_EQ(RestTop, 0);
 
   // A zero liquid density: the division fails after the picture was sized.
-  boxes.clear();
+  Boxes.clear();
   Type(Form1->Edit3, "500");
   Type(Form1->Edit4, "0");
   Type(Form1->Edit1, "60");
@@ -296,7 +296,7 @@ TEST_F(ModelForms, BadNumbersStopTheActionWithTheFrameworkErrorKeepingWhatWasDon
   EXPECT_FALSE(Form1->Timer1->Enabled());
 
   // Products past 32 bits wrap: 5000 x 5000 x 100 is -1 794 967 296 in 32 bits.
-  boxes.clear();
+  Boxes.clear();
   Type(Form1->Edit4, "1000");
   Type(Form1->Edit1, "100");
   Type(Form1->Edit2, "5000");
@@ -304,7 +304,7 @@ TEST_F(ModelForms, BadNumbersStopTheActionWithTheFrameworkErrorKeepingWhatWasDon
   Type(Form1->Edit8, "6000");
   Type(Form1->Edit3, "5000");
   Simulate();
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
   EXPECT_EQ(RestTop, -17949 + 100 - 5000);
   EXPECT_TRUE(Form1->Timer2->Enabled());
 }
@@ -330,7 +330,7 @@ TEST_F(ModelForms, Confirming800x600LaysTheFormOutInATwoByTwoGrid) {
   EXPECT_EQ(Form1->Panel5->Left(), 0);
   EXPECT_EQ(Form1->Panel5->Top(), 25);
   EXPECT_EQ(bounds(Form3->Image1), (std::vector<int>{200, 400, 50, 50}));
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(ModelForms, ConfirmAcceptsOnlyItsListOfScreenSizes) {
@@ -343,7 +343,7 @@ TEST_F(ModelForms, ConfirmAcceptsOnlyItsListOfScreenSizes) {
   EXPECT_FALSE(Form1->Timer1->Enabled());
   EXPECT_EQ(Form1->Panel1->Width(), 537);
   EXPECT_EQ(Form1->Panel1->Top(), 296);
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
 
   Type(Form1->Edit8, "640");
   Type(Form1->Edit7, "480");
@@ -354,34 +354,34 @@ TEST_F(ModelForms, ConfirmAcceptsOnlyItsListOfScreenSizes) {
   EXPECT_EQ(Form1->Panel1->Width(), 319);
   EXPECT_EQ(Form1->Panel1->Height(), 200);
   EXPECT_EQ(Form1->panel3->Left(), 319);
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(ModelForms, PositionsAreCheckedAgainstTheScreenWidth) {
   // Typing: equal to the width passes, one more gives the message.
   Type(Form1->Edit5, "800");
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
   Type(Form1->Edit5, "801");
   EXPECT_EQ(Texts(), std::vector<std::string>{"перевірте розширення"});
-  boxes.clear();
+  Boxes.clear();
   // The top is compared with the width too: 700 is below the screen but accepted.
   Type(Form1->Edit6, "700");
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
   Type(Form1->Edit6, "801");
   EXPECT_EQ(Texts(), std::vector<std::string>{"Дане положення не можливе(перевірте розширення)"});
-  boxes.clear();
+  Boxes.clear();
   // Confirm refuses the layout with one message.
   Confirm();
   EXPECT_EQ(Texts(), std::vector<std::string>{"перевірте розширення"});
   EXPECT_EQ(Form1->Panel1->Width(), 537);
-  boxes.clear();
+  Boxes.clear();
   Type(Form1->Edit6, "700");
   Confirm();
   EXPECT_EQ(Texts(), std::vector<std::string>{"перевірте розширення"});
-  boxes.clear();
+  Boxes.clear();
   Type(Form1->Edit5, "800");
   Confirm();
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
   EXPECT_EQ(Form3->Image1->Left(), 800);
   EXPECT_EQ(Form3->Image1->Top(), 700);
 }
@@ -392,9 +392,9 @@ TEST_F(ModelForms, ASpeedAbove30DisablesSimulateForGood) {
   EXPECT_EQ(Form1->Tedit9->Text(), "5");
   for (int i = 0; i < 8; ++i) Do([] { Form1->Tedit9->DownClick(); });
   EXPECT_EQ(Form1->Tedit9->Text(), "1");
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
   Type(Form1->Tedit9, "30");
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
   EXPECT_TRUE(Form1->N10->Enabled());
   Type(Form1->Tedit9, "31");
   EXPECT_EQ(Texts(), std::vector<std::string>{"Для заданого значення відобразити моделювання не можливо"});
@@ -412,7 +412,7 @@ TEST_F(ModelForms, RestoreSetsTheTextsInOrderWithTheirReactions) {
   Type(Form1->Edit1, "70");
   Form1->Timer1->SetEnabled(true);
   Form1->Timer2->SetEnabled(true);
-  boxes.clear();
+  Boxes.clear();
   Click(Form1->Button2);
   EXPECT_EQ(Texts(), (std::vector<std::string>{"перевірте розширення",
                                                 "Дане положення не можливе(перевірте розширення)"}));
@@ -436,9 +436,9 @@ TEST_F(ModelForms, TicksReadTheirParametersEveryTime) {
   EXPECT_EQ(BodyTop(), 385);
   // A speed that is not a number raises the conversion error on every tick.
   Type(Form1->Tedit9, "x");
-  boxes.clear();
+  Boxes.clear();
   Tick(2);
-  EXPECT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(Boxes.size(), 2u);
   EXPECT_EQ(BodyTop(), 385);
   // A sinking body at or below the screen height does not move, and its timer keeps running.
   Type(Form1->Tedit9, "1");

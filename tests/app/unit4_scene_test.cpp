@@ -37,7 +37,7 @@ class Scene : public ::testing::Test {
     mm::SetVirtualTime(1000);
     win::SetVirtualTimers(true);
     win::SetMessageBoxHook([this](const std::string& text, const std::string&, win::UINT) {
-      boxes.push_back(text);
+      Boxes.push_back(text);
       return win::IDOK;
     });
     fw::Application->CreateForm(Form1);
@@ -110,7 +110,7 @@ class Scene : public ::testing::Test {
     return p;
   }
 
-  std::vector<std::string> boxes;
+  std::vector<std::string> Boxes;
 };
 
 TEST_F(Scene, TheStoredFormBringsItsSoundUpWithAnEmptyLinkedWaveList) {
@@ -130,7 +130,7 @@ TEST_F(Scene, TheDefaultsFloatTheBodyUpTo75In325FramesFullScreen) {
   EXPECT_FALSE(form4->Visible());
   EXPECT_EQ(form4->Caption(), "Sprix Sample");
   Start();
-  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  ASSERT_TRUE(Boxes.empty()) << Boxes.front();
   EXPECT_TRUE(form4->Visible());
   EXPECT_EQ(MoveDir, 1);
   EXPECT_EQ(TargetY, 75);
@@ -188,7 +188,7 @@ TEST_F(Scene, TheDefaultsFloatTheBodyUpTo75In325FramesFullScreen) {
 // shows; elsewhere the water repeats every 256 pixels.
 TEST_F(Scene, AFrameShowsWaterTheKeyedBandAndTheBody) {
   Start();
-  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  ASSERT_TRUE(Boxes.empty()) << Boxes.front();
   Frame(40);  // the body at 360
   auto readItem = [&](const std::string& name) {
     dx::TPictureCollectionItem* item = Item(name);
@@ -238,7 +238,7 @@ TEST_F(Scene, TargetsForLighterEqualAndDenserBodies) {
   Type(Form1->Edit2, "25");
   Type(Form1->Edit3, "1000");
   Start();
-  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  ASSERT_TRUE(Boxes.empty()) << Boxes.front();
   EXPECT_EQ(MoveDir, 0);
   EXPECT_EQ(TargetY, 400);
   TMonoSprite* small = Bodies().back();
@@ -255,7 +255,7 @@ TEST_F(Scene, TargetsForLighterEqualAndDenserBodies) {
   EXPECT_EQ(form4->DXDraw->Height(), 572);
   EXPECT_EQ(MoveDir, -1);
   EXPECT_EQ(TargetY, 549);
-  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  ASSERT_TRUE(Boxes.empty()) << Boxes.front();
 }
 
 TEST_F(Scene, ASecondSetUpLiesThreeLevelsHigherAndEveryBodyFollowsTheNewTarget) {
@@ -330,15 +330,15 @@ TEST_F(Scene, AltEnterSwitchesToASizeableWindowAndBackEscapeGoesBackToTheParamet
   Start();
   EXPECT_TRUE(d->Initialized());
   EXPECT_TRUE(form4->Visible());
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(Scene, AScreenWidthWithoutABandStopsAfterTheBodyWithTheImageListsMessage) {
   Type(Form1->Edit8, "1152");
   Type(Form1->Edit7, "864");
   Start();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "Image '' not found");
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0], "Image '' not found");
   ASSERT_TRUE(form4->DXDraw->Initialized());
   EXPECT_EQ(form4->DXDraw->Surface()->Width(), 1152);
   const auto sprites = Sprites();
@@ -354,8 +354,8 @@ TEST_F(Scene, AModeThatCannotBeSetStopsBeforeTheColourTable) {
   a.Modes = {{640, 480, 16, 60}, {640, 480, 32, 60}};
   ddraw::SetAdapters({a});
   Start();
-  ASSERT_FALSE(boxes.empty());
-  EXPECT_EQ(boxes.back(), "Display mode cannot be changed (800x600 16bit)");
+  ASSERT_FALSE(Boxes.empty());
+  EXPECT_EQ(Boxes.back(), "Display mode cannot be changed (800x600 16bit)");
   EXPECT_FALSE(form4->DXDraw->Initialized());
   EXPECT_TRUE(Sprites().empty());
   EXPECT_FALSE(SameTable(form4->DXDraw->ColorTable, form4->ImageList->Items()->ColorTable));
@@ -365,16 +365,16 @@ TEST_F(Scene, AModeThatCannotBeSetStopsBeforeTheColourTable) {
 TEST_F(Scene, UnreadableParametersStopWithTheConversionError) {
   Type(Form1->Edit9, "z");
   Start();
-  ASSERT_EQ(boxes.size(), 1u);
+  ASSERT_EQ(Boxes.size(), 1u);
   EXPECT_FALSE(form4->Visible());  // nothing at all happened
   EXPECT_EQ(Form1->Edit9->Text(), "z");
 
-  boxes.clear();
+  Boxes.clear();
   Type(Form1->Edit9, "0");
   Type(Form1->Edit1, "abc");
   Start();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].find("abc"), std::string::npos);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_NE(Boxes[0].find("abc"), std::string::npos);
   EXPECT_EQ(Form1->Edit9->Text(), "3");
   EXPECT_TRUE(form4->Visible());
   EXPECT_TRUE(Sprites().empty());
@@ -417,7 +417,7 @@ TEST_P(RestingFrame, TheBodyStandsOutOfTheWaterLineByTheModelsProtrusion) {
   Do([] { Form1->N10->Click(); });  // the modelling window's answer
   EXPECT_EQ(Form3->Edit1->Text(), std::to_string(c.Protrusion));
   Start();
-  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  ASSERT_TRUE(Boxes.empty()) << Boxes.front();
   ASSERT_EQ(MoveDir, 1);
   const auto sprites = Sprites();
   ASSERT_EQ(sprites.size(), 3u);

@@ -30,24 +30,24 @@ void Put32(Bytes& b, std::uint32_t v) {
 }
 
 struct HeaderSpec {
-  std::int32_t width = 1, height = 1;
-  std::uint16_t bitCount = 8;
-  std::uint32_t compression = 0, sizeImage = 0, xpels = 0, ypels = 0, clrUsed = 0, clrImportant = 0;
+  std::int32_t Width = 1, Height = 1;
+  std::uint16_t BitCount = 8;
+  std::uint32_t Compression = 0, SizeImage = 0, Xpels = 0, Ypels = 0, ClrUsed = 0, ClrImportant = 0;
 };
 
 Bytes InfoHeader(const HeaderSpec& h) {
   Bytes b;
   Put32(b, 40);
-  Put32(b, static_cast<std::uint32_t>(h.width));
-  Put32(b, static_cast<std::uint32_t>(h.height));
+  Put32(b, static_cast<std::uint32_t>(h.Width));
+  Put32(b, static_cast<std::uint32_t>(h.Height));
   Put16(b, 1);
-  Put16(b, h.bitCount);
-  Put32(b, h.compression);
-  Put32(b, h.sizeImage);
-  Put32(b, h.xpels);
-  Put32(b, h.ypels);
-  Put32(b, h.clrUsed);
-  Put32(b, h.clrImportant);
+  Put16(b, h.BitCount);
+  Put32(b, h.Compression);
+  Put32(b, h.SizeImage);
+  Put32(b, h.Xpels);
+  Put32(b, h.Ypels);
+  Put32(b, h.ClrUsed);
+  Put32(b, h.ClrImportant);
   return b;
 }
 
@@ -122,14 +122,14 @@ std::uint8_t Rle8Pixel(int w, int x, int y) {
 
 Bytes Rle8Stream(int w, int h, const Bytes& rle) {
   HeaderSpec hs;
-  hs.width = w;
-  hs.height = h;
-  hs.compression = 1;
-  hs.sizeImage = static_cast<std::uint32_t>(rle.size());
-  hs.xpels = 2835;
-  hs.ypels = 2835;
-  hs.clrUsed = 256;
-  hs.clrImportant = 17;
+  hs.Width = w;
+  hs.Height = h;
+  hs.Compression = 1;
+  hs.SizeImage = static_cast<std::uint32_t>(rle.size());
+  hs.Xpels = 2835;
+  hs.Ypels = 2835;
+  hs.ClrUsed = 256;
+  hs.ClrImportant = 17;
   Bytes b = InfoHeader(hs);
   Append(b, ColorEntries(256));
   Append(b, rle);
@@ -148,26 +148,26 @@ void ExpectError(const std::function<void()>& f, const std::string& message) {
 
 // A 32-bit DC over our own memory, top down, for looking at what was drawn.
 struct Target {
-  int w, h;
-  std::vector<std::uint32_t> px;
-  win::HDC dc;
-  fw::TCanvas canvas;
-  Target(int w_, int h_, std::uint32_t fill = 0xDEADBEEF) : w(w_), h(h_), px(static_cast<std::size_t>(w_ * h_), fill) {
+  int W, H;
+  std::vector<std::uint32_t> Px;
+  win::HDC Dc;
+  fw::TCanvas Canvas;
+  Target(int w_, int h_, std::uint32_t fill = 0xDEADBEEF) : W(w_), H(h_), Px(static_cast<std::size_t>(w_ * h_), fill) {
     gdi::MemoryFormat f;
-    f.Width = w;
-    f.Height = h;
+    f.Width = W;
+    f.Height = H;
     f.BitCount = 32;
-    f.Pitch = 4 * w;
+    f.Pitch = 4 * W;
     f.TopDown = true;
-    f.Bits = px.data();
-    dc = gdi::CreateMemoryFormatDC(f);
-    canvas.SetHandle(dc);
+    f.Bits = Px.data();
+    Dc = gdi::CreateMemoryFormatDC(f);
+    Canvas.SetHandle(Dc);
   }
   ~Target() {
-    canvas.SetHandle(nullptr);
-    gdi::DeleteDC(dc);
+    Canvas.SetHandle(nullptr);
+    gdi::DeleteDC(Dc);
   }
-  std::uint32_t At(int x, int y) const { return px[static_cast<std::size_t>(y * w + x)]; }
+  std::uint32_t At(int x, int y) const { return Px[static_cast<std::size_t>(y * W + x)]; }
 };
 
 std::uint32_t Rgb(const win::RGBQUAD& q) { return (std::uint32_t(q.rgbRed) << 16) | (q.rgbGreen << 8) | q.rgbBlue; }
@@ -199,10 +199,10 @@ TEST(PixelLayout, IsBuiltFromChannelWidthsOrMasks) {
 
 TEST(DIBStoredForm, TrueColour256x256) {
   HeaderSpec hs;
-  hs.width = 256;
-  hs.height = 256;
-  hs.bitCount = 24;
-  hs.sizeImage = 196608;
+  hs.Width = 256;
+  hs.Height = 256;
+  hs.BitCount = 24;
+  hs.SizeImage = 196608;
   Bytes b = InfoHeader(hs);
   for (int i = 0; i < 196608; ++i) b.push_back(static_cast<std::uint8_t>(i * 31));
   TDIB d;
@@ -297,9 +297,9 @@ TEST(DIBStoredForm, RefusesLaterHeadersAndKeepsTheImage) {
 
 TEST(DIBStoredForm, TopDownRowsAreStoredBottomRowFirst) {
   HeaderSpec hs;
-  hs.width = 1;
-  hs.height = -3;
-  hs.bitCount = 24;
+  hs.Width = 1;
+  hs.Height = -3;
+  hs.BitCount = 24;
   Bytes b = InfoHeader(hs);
   for (std::uint8_t row : {10, 20, 30}) Append(b, {row, row, row, 0});
   TDIB d;
@@ -314,10 +314,10 @@ TEST(DIBStoredForm, TopDownRowsAreStoredBottomRowFirst) {
 TEST(DIBStoredForm, SixteenBitLayouts) {
   auto load = [](bool fields, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
     HeaderSpec hs;
-    hs.width = 2;
-    hs.height = 1;
-    hs.bitCount = 16;
-    hs.compression = fields ? 3 : 0;
+    hs.Width = 2;
+    hs.Height = 1;
+    hs.BitCount = 16;
+    hs.Compression = fields ? 3 : 0;
     Bytes s = InfoHeader(hs);
     if (fields) {
       Put32(s, r);
@@ -366,24 +366,24 @@ TEST(DIBStoredForm, BadBitCountsAndCompressions) {
   d.SetSize(2, 2, 24);
   TDIBSharedImage* before = d.Image();
   HeaderSpec hs;
-  hs.bitCount = 7;
+  hs.BitCount = 7;
   Bytes seven = InfoHeader(hs);
   Append(seven, ColorEntries(128));
   ExpectError<fw::EInvalidGraphicOperation>([&] { ReadBody(d, seven); }, "Bitcount in invalid (7)");
-  hs.bitCount = 24;
-  hs.compression = 4;
+  hs.BitCount = 24;
+  hs.Compression = 4;
   Bytes b = InfoHeader(hs);
   b.resize(100, 0);
   ExpectError<fw::EInvalidGraphic>([&] { ReadBody(d, b); }, "DIB is invalid");
   // RLE8 data claimed for a 4-bit image, and RLE top down.
-  hs.bitCount = 4;
-  hs.compression = 1;
+  hs.BitCount = 4;
+  hs.Compression = 1;
   b = InfoHeader(hs);
   Append(b, ColorEntries(16));
   b.resize(b.size() + 8, 0);
   ExpectError<fw::EInvalidGraphic>([&] { ReadBody(d, b); }, "DIB is invalid");
-  hs.bitCount = 8;
-  hs.height = -1;
+  hs.BitCount = 8;
+  hs.Height = -1;
   b = InfoHeader(hs);
   Append(b, ColorEntries(256));
   ExpectError<fw::EInvalidGraphic>([&] { ReadBody(d, b); }, "DIB is invalid");
@@ -395,20 +395,20 @@ TEST(DIBStoredForm, ShortDataIsAReadErrorWhateverTheHeaderClaims) {
   d.SetSize(2, 2, 8);
   TDIBSharedImage* before = d.Image();
   HeaderSpec hs;
-  hs.width = 60000;
-  hs.height = 60000;
-  hs.bitCount = 32;
+  hs.Width = 60000;
+  hs.Height = 60000;
+  hs.BitCount = 32;
   ExpectError<fw::EReadError>([&] { ReadBody(d, InfoHeader(hs)); }, "Stream read error");
-  hs.width = 4;
-  hs.height = 4;
-  hs.bitCount = 8;
-  hs.compression = 1;
-  hs.sizeImage = 0xFFFFFFF0u;
+  hs.Width = 4;
+  hs.Height = 4;
+  hs.BitCount = 8;
+  hs.Compression = 1;
+  hs.SizeImage = 0xFFFFFFF0u;
   Bytes b = InfoHeader(hs);
   Append(b, ColorEntries(256));
   ExpectError<fw::EReadError>([&] { ReadBody(d, b); }, "Stream read error");
   // Colour table cut short.
-  hs.compression = 0;
+  hs.Compression = 0;
   b = InfoHeader(hs);
   b.resize(b.size() + 100);
   ExpectError<fw::EReadError>([&] { ReadBody(d, b); }, "Stream read error");
@@ -505,11 +505,11 @@ TEST(DIBDecode, Rle8AndRle4DecodeToTheirPixels) {
   // RLE4: an encoded run alternates nibbles, an absolute run of 3 pixels takes 2 bytes + pad.
   const Bytes rle4 = {5, 0x12, 0, 3, 0xAB, 0xC0, 0, 0, 2, 0x77, 0, 1};
   HeaderSpec hs;
-  hs.width = 8;
-  hs.height = 2;
-  hs.bitCount = 4;
-  hs.compression = 2;
-  hs.sizeImage = static_cast<std::uint32_t>(rle4.size());
+  hs.Width = 8;
+  hs.Height = 2;
+  hs.BitCount = 4;
+  hs.Compression = 2;
+  hs.SizeImage = static_cast<std::uint32_t>(rle4.size());
   Bytes s = InfoHeader(hs);
   Append(s, ColorEntries(16));
   Append(s, rle4);
@@ -539,11 +539,11 @@ TEST(DIBDecode, RunsPastTheBitmapAreCutAtItsEdge) {
   // RLE4 drops pixels past the right edge and rows past the top.
   const Bytes rle4 = {9, 0x35, 0, 2, 0, 7, 4, 0x11};
   HeaderSpec hs;
-  hs.width = 3;
-  hs.height = 2;
-  hs.bitCount = 4;
-  hs.compression = 2;
-  hs.sizeImage = static_cast<std::uint32_t>(rle4.size());
+  hs.Width = 3;
+  hs.Height = 2;
+  hs.BitCount = 4;
+  hs.Compression = 2;
+  hs.SizeImage = static_cast<std::uint32_t>(rle4.size());
   Bytes s = InfoHeader(hs);
   Append(s, ColorEntries(16));
   Append(s, rle4);
@@ -684,9 +684,9 @@ TEST(DIBSize, WidthAndHeightAloneAndPixelFormats) {
 
 TEST(DIBSize, NextLayoutStaysSixteenBitAfterASixteenBitImage) {
   HeaderSpec hs;
-  hs.width = 2;
-  hs.height = 2;
-  hs.bitCount = 16;
+  hs.Width = 2;
+  hs.Height = 2;
+  hs.BitCount = 16;
   Bytes b = InfoHeader(hs);
   b.resize(b.size() + 8, 0);
   TDIB d;
@@ -712,18 +712,18 @@ TEST(DIBDraw, EightBitMemoryImageDrawnPixelByPixel) {
   d.SetPixel(2, 1, 2);
   EXPECT_TRUE(d.Image()->MemoryImage);
   Target t(5, 4);
-  t.canvas.Draw(1, 1, &d);
+  t.Canvas.Draw(1, 1, &d);
   EXPECT_EQ(t.At(0, 0), 0xDEADBEEFu);
   EXPECT_EQ(t.At(1, 1), 0x302010u);
   EXPECT_EQ(t.At(2, 1), 0u);
   EXPECT_EQ(t.At(3, 2), 0x0000FFu);
   EXPECT_EQ(t.At(4, 2), 0xDEADBEEFu);
-  EXPECT_EQ(gdi::GetStretchBltMode(t.dc), gdi::BLACKONWHITE);  // restored
+  EXPECT_EQ(gdi::GetStretchBltMode(t.Dc), gdi::BLACKONWHITE);  // restored
   // Stretched twice as large, through a DIB section this time.
   d.Canvas();
   EXPECT_FALSE(d.Image()->MemoryImage);
   Target big(6, 4);
-  big.canvas.StretchDraw(fw::Rect(0, 0, 6, 4), &d);
+  big.Canvas.StretchDraw(fw::Rect(0, 0, 6, 4), &d);
   EXPECT_EQ(big.At(0, 0), 0x302010u);
   EXPECT_EQ(big.At(1, 1), 0x302010u);
   EXPECT_EQ(big.At(2, 0), 0u);
@@ -736,7 +736,7 @@ TEST(DIBDraw, RleBitmapIsDrawnWithoutDecodingAndDecodedOnTheFirstWrite) {
   const Bytes in = Rle8Stream(160, 160, Rle8Picture(160, 160));
   ReadBody(d, in);
   Target t(160, 160);
-  t.canvas.Draw(0, 0, &d);
+  t.Canvas.Draw(0, 0, &d);
   EXPECT_TRUE(d.Image()->Compressed);
   int wrong = 0;
   for (int y = 0; y < 160; ++y)
@@ -755,11 +755,11 @@ TEST(DIBDraw, CopyModeIsTheRasterOperation) {
   d.SetSize(1, 1, 24);
   d.SetPixel(0, 0, 0x0F0F0F);
   Target t(1, 1, 0x00F000F0);
-  t.canvas.SetCopyMode(fw::cmSrcPaint);
-  t.canvas.Draw(0, 0, &d);
+  t.Canvas.SetCopyMode(fw::cmSrcPaint);
+  t.Canvas.Draw(0, 0, &d);
   EXPECT_EQ(t.At(0, 0) & 0xFFFFFF, 0xFF0FFFu);
-  t.canvas.SetCopyMode(fw::cmSrcAnd);
-  t.canvas.Draw(0, 0, &d);
+  t.Canvas.SetCopyMode(fw::cmSrcAnd);
+  t.Canvas.Draw(0, 0, &d);
   EXPECT_EQ(t.At(0, 0) & 0xFFFFFF, 0x0F0F0Fu);
 }
 
@@ -931,9 +931,9 @@ namespace {
 class TRecordingFiler : public fw::TFiler {
  public:
   struct Binary {
-    std::string name;
-    StreamProc read, write;
-    bool hasData;
+    std::string Name;
+    StreamProc Read, Write;
+    bool HasData;
   };
   std::vector<Binary> binaries;
   void DefineProperty(const std::string&, ReaderProc, WriterProc, bool) override {}
@@ -956,20 +956,20 @@ TEST(DIBStoredForm, OlderDibPropertyIsReadInTheFileFormAndNeverWritten) {
   TRecordingFiler f;
   d.DefineProperties(f);
   ASSERT_EQ(f.binaries.size(), 2u);
-  EXPECT_EQ(f.binaries[0].name, "Data");
-  EXPECT_FALSE(f.binaries[0].hasData);  // empty
-  EXPECT_EQ(f.binaries[1].name, "DIB");
-  EXPECT_FALSE(f.binaries[1].hasData);
-  EXPECT_FALSE(f.binaries[1].write);
-  f.binaries[1].read(file);
+  EXPECT_EQ(f.binaries[0].Name, "Data");
+  EXPECT_FALSE(f.binaries[0].HasData);  // empty
+  EXPECT_EQ(f.binaries[1].Name, "DIB");
+  EXPECT_FALSE(f.binaries[1].HasData);
+  EXPECT_FALSE(f.binaries[1].Write);
+  f.binaries[1].Read(file);
   EXPECT_EQ(d.Width(), 2);
   EXPECT_EQ(RowOf(d, 0)[1], 42);
   // "Data" is the stored form, without the file header.
   TRecordingFiler g;
   d.DefineProperties(g);
-  EXPECT_TRUE(g.binaries[0].hasData);
+  EXPECT_TRUE(g.binaries[0].HasData);
   TMemoryStream body;
-  g.binaries[0].write(body);
+  g.binaries[0].Write(body);
   EXPECT_EQ(body.Size(), file.Size() - 14);
 }
 
@@ -997,10 +997,10 @@ void ReadFileForm(TDIB& d, const Bytes& b) {
 
 Bytes BitFieldHeaders(int w, int h, int bits, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
   HeaderSpec hs;
-  hs.width = w;
-  hs.height = h;
-  hs.bitCount = static_cast<std::uint16_t>(bits);
-  hs.compression = 3;
+  hs.Width = w;
+  hs.Height = h;
+  hs.BitCount = static_cast<std::uint16_t>(bits);
+  hs.Compression = 3;
   Bytes out = InfoHeader(hs);
   Put32(out, r);
   Put32(out, g);
@@ -1012,8 +1012,8 @@ Bytes BitFieldHeaders(int w, int h, int bits, std::uint32_t r, std::uint32_t g, 
 
 TEST(DIBFileForm, PixelsAreReadWhereTheFileHeaderPutsThem) {
   HeaderSpec hs;
-  hs.width = 3;
-  hs.height = 2;
+  hs.Width = 3;
+  hs.Height = 2;
   const Bytes headers = [&] {
     Bytes b = InfoHeader(hs);
     Append(b, ColorEntries(256));
@@ -1030,7 +1030,7 @@ TEST(DIBFileForm, PixelsAreReadWhereTheFileHeaderPutsThem) {
     EXPECT_EQ(d.ColorTable()[5].rgbRed, 36);
   }
   // A true-colour file and an RLE8 file with gaps: the compressed bytes are those after the gap.
-  hs.bitCount = 24;
+  hs.BitCount = 24;
   const Bytes rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
   TDIB t;
   ReadFileForm(t, FileOf(InfoHeader(hs), rgb, 7));
@@ -1049,8 +1049,8 @@ TEST(DIBFileForm, PixelsAreReadWhereTheFileHeaderPutsThem) {
 
 TEST(DIBFileForm, AnOffsetIntoTheHeadersOrTheTableIsRefusedAndOnePastTheEndIsAShortRead) {
   HeaderSpec hs;
-  hs.width = 2;
-  hs.height = 1;
+  hs.Width = 2;
+  hs.Height = 1;
   Bytes headers = InfoHeader(hs);
   Append(headers, ColorEntries(256));
   const Bytes pixels = {9, 8, 0, 0};
@@ -1103,7 +1103,7 @@ TEST(DIBStoredForm, BitFieldsElsewhereAreMovedToTheLayoutsPlaces) {
       std::memcpy(&v, RowOf(d, 1) + bytes, bytes);
       EXPECT_EQ(v, c.loaded) << std::hex << c.r << " " << c.g << " " << c.b << " " << height;
       Target t(2, 2);
-      t.canvas.Draw(0, 0, &d);
+      t.Canvas.Draw(0, 0, &d);
       EXPECT_EQ(t.At(1, 0), c.rgb) << std::hex << c.r << " " << c.g << " " << c.b;
       // Written back, the masks are the layout's and the pixels stay where they now are.
       const Bytes out = WriteBody(d);
@@ -1128,10 +1128,10 @@ TEST(DIBStoredForm, BitFieldsElsewhereAreMovedToTheLayoutsPlaces) {
 TEST(DIBStoredForm, ColourTablesOfMoreThan256EntriesAreSkippedPastThe256th) {
   for (int bits : {8, 24}) {
     HeaderSpec hs;
-    hs.width = 2;
-    hs.height = 1;
-    hs.bitCount = static_cast<std::uint16_t>(bits);
-    hs.clrUsed = 300;
+    hs.Width = 2;
+    hs.Height = 1;
+    hs.BitCount = static_cast<std::uint16_t>(bits);
+    hs.ClrUsed = 300;
     Bytes headers = InfoHeader(hs);
     Append(headers, ColorEntries(300));
     const Bytes pixels = bits == 8 ? Bytes{7, 250, 0, 0} : Bytes{1, 2, 3, 4, 5, 6, 0, 0};
@@ -1148,8 +1148,8 @@ TEST(DIBStoredForm, ColourTablesOfMoreThan256EntriesAreSkippedPastThe256th) {
   }
   // A count the stream cannot hold is a short read, not pixels taken from the table.
   HeaderSpec hs;
-  hs.bitCount = 8;
-  hs.clrUsed = 0x10000000;
+  hs.BitCount = 8;
+  hs.ClrUsed = 0x10000000;
   Bytes b = InfoHeader(hs);
   Append(b, ColorEntries(300));
   TDIB d;

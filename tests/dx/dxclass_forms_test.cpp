@@ -94,15 +94,15 @@ TEST(DXForm, PlacementIsRestoredOnceAfterSaving) {
 constexpr win::UINT kProbe = win::WM_USER + 7;
 
 struct SubClass : ::testing::Test {
-  fw::TApplication* app = fw::GetApplication();  // windows need the application first
-  fw::TOwned<fw::TForm> form = fw::MakeOwned<fw::TForm>(nullptr);
-  std::vector<std::string> log;
+  fw::TApplication* App = fw::GetApplication();  // windows need the application first
+  fw::TOwned<fw::TForm> Form = fw::MakeOwned<fw::TForm>(nullptr);
+  std::vector<std::string> Log;
 
   // The control's own procedure, underneath every interceptor.
   void SetUp() override {
-    form->WindowProc = [this](fw::TMessage& m) {
+    Form->WindowProc = [this](fw::TMessage& m) {
       if (m.Msg == kProbe) {
-        log.push_back("control");
+        Log.push_back("control");
         m.Result = 1;
       }
     };
@@ -110,7 +110,7 @@ struct SubClass : ::testing::Test {
   TControlSubClassProc Interceptor(std::string name, bool passOn, win::LRESULT answer) {
     return [this, name, passOn, answer](fw::TMessage& m, const fw::TWndMethod& def) {
       if (m.Msg != kProbe) return def(m);
-      log.push_back(name);
+      Log.push_back(name);
       if (passOn) def(m);
       m.Result += answer;
     };
@@ -119,53 +119,53 @@ struct SubClass : ::testing::Test {
 
 TEST_F(SubClass, SeesMessagesFirstAndDecidesWhatTheControlAnswers) {
   {
-    TControlSubClass sub(form.get(), Interceptor("outer", true, 10));
-    EXPECT_EQ(form->Perform(kProbe, 0, 0), 11);
-    EXPECT_EQ(log, (std::vector<std::string>{"outer", "control"}));
+    TControlSubClass sub(Form.get(), Interceptor("outer", true, 10));
+    EXPECT_EQ(Form->Perform(kProbe, 0, 0), 11);
+    EXPECT_EQ(Log, (std::vector<std::string>{"outer", "control"}));
   }
-  log.clear();
-  EXPECT_EQ(form->Perform(kProbe, 0, 0), 1);  // removed: the control's own procedure again
-  EXPECT_EQ(log, std::vector<std::string>{"control"});
+  Log.clear();
+  EXPECT_EQ(Form->Perform(kProbe, 0, 0), 1);  // removed: the control's own procedure again
+  EXPECT_EQ(Log, std::vector<std::string>{"control"});
 
-  TControlSubClass swallow(form.get(), Interceptor("swallow", false, 5));
-  log.clear();
-  EXPECT_EQ(form->Perform(kProbe, 0, 0), 5);
-  EXPECT_EQ(log, std::vector<std::string>{"swallow"});
+  TControlSubClass swallow(Form.get(), Interceptor("swallow", false, 5));
+  Log.clear();
+  EXPECT_EQ(Form->Perform(kProbe, 0, 0), 5);
+  EXPECT_EQ(Log, std::vector<std::string>{"swallow"});
 }
 
 TEST_F(SubClass, StackedInterceptorsChainAndComeOffInReverseOrder) {
-  auto first = std::make_unique<TControlSubClass>(form.get(), Interceptor("first", true, 10));
-  auto second = std::make_unique<TControlSubClass>(form.get(), Interceptor("second", true, 100));
-  EXPECT_EQ(form->Perform(kProbe, 0, 0), 111);
-  EXPECT_EQ(log, (std::vector<std::string>{"second", "first", "control"}));
+  auto first = std::make_unique<TControlSubClass>(Form.get(), Interceptor("first", true, 10));
+  auto second = std::make_unique<TControlSubClass>(Form.get(), Interceptor("second", true, 100));
+  EXPECT_EQ(Form->Perform(kProbe, 0, 0), 111);
+  EXPECT_EQ(Log, (std::vector<std::string>{"second", "first", "control"}));
   second.reset();
-  log.clear();
-  EXPECT_EQ(form->Perform(kProbe, 0, 0), 11);
+  Log.clear();
+  EXPECT_EQ(Form->Perform(kProbe, 0, 0), 11);
   first.reset();
-  log.clear();
-  EXPECT_EQ(form->Perform(kProbe, 0, 0), 1);
-  EXPECT_EQ(log, std::vector<std::string>{"control"});
+  Log.clear();
+  EXPECT_EQ(Form->Perform(kProbe, 0, 0), 1);
+  EXPECT_EQ(Log, std::vector<std::string>{"control"});
 }
 
 TEST_F(SubClass, AnInterceptorRemovedOutOfOrderStepsAsideSafely) {
-  auto first = std::make_unique<TControlSubClass>(form.get(), Interceptor("first", true, 10));
-  auto second = std::make_unique<TControlSubClass>(form.get(), Interceptor("second", true, 100));
+  auto first = std::make_unique<TControlSubClass>(Form.get(), Interceptor("first", true, 10));
+  auto second = std::make_unique<TControlSubClass>(Form.get(), Interceptor("second", true, 100));
   first.reset();  // the one above still holds its procedure
-  EXPECT_EQ(form->Perform(kProbe, 0, 0), 101);
-  EXPECT_EQ(log, (std::vector<std::string>{"second", "control"}));
+  EXPECT_EQ(Form->Perform(kProbe, 0, 0), 101);
+  EXPECT_EQ(Log, (std::vector<std::string>{"second", "control"}));
   second.reset();
-  log.clear();
-  EXPECT_EQ(form->Perform(kProbe, 0, 0), 1);
-  EXPECT_EQ(log, std::vector<std::string>{"control"});
+  Log.clear();
+  EXPECT_EQ(Form->Perform(kProbe, 0, 0), 1);
+  EXPECT_EQ(Log, std::vector<std::string>{"control"});
 }
 
 TEST_F(SubClass, RealWindowMessagesReachTheInterceptor) {
   std::vector<win::UINT> seen;
-  TControlSubClass sub(form.get(), [&](fw::TMessage& m, const fw::TWndMethod& def) {
+  TControlSubClass sub(Form.get(), [&](fw::TMessage& m, const fw::TWndMethod& def) {
     seen.push_back(m.Msg);
     def(m);
   });
-  win::SendMessageA(form->Handle(), kProbe, 0, 0);
+  win::SendMessageA(Form->Handle(), kProbe, 0, 0);
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.back(), kProbe);
 }

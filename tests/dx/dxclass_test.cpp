@@ -24,7 +24,7 @@ THashCollectionItem* AddNamed(THashCollection& c, const std::string& name) {
 }
 
 struct HashCollection : ::testing::Test {
-  THashCollection c{THashCollectionItem::StaticClass()};
+  THashCollection C{THashCollectionItem::StaticClass()};
 };
 
 TEST(NameHash, LengthAndTwoCharactersInLowerCaseAsAnsiBytes) {
@@ -43,102 +43,102 @@ TEST(NameHash, LengthAndTwoCharactersInLowerCaseAsAnsiBytes) {
 }
 
 TEST_F(HashCollection, FindsNamesWithoutRegardToCase) {
-  AddNamed(c, "background");
-  AddNamed(c, "img1");
-  AddNamed(c, "Фон");
-  EXPECT_EQ(c.IndexOfName("IMG1"), 1);
-  EXPECT_EQ(c.IndexOfName("img1"), 1);
-  EXPECT_EQ(c.IndexOfName("BackGround"), 0);
-  EXPECT_EQ(c.IndexOfName("фОН"), 2);
-  EXPECT_EQ(c.IndexOfName("Фо"), -1);
-  AddNamed(c, "Жab");
-  EXPECT_EQ(c.IndexOfName("жAB"), 3);
-  EXPECT_EQ(c.IndexOfName("img2"), -1);
-  EXPECT_EQ(c.IndexOfName("a"), -1);  // same bucket as "img1", different name
-  EXPECT_EQ(c.IndexOfName(""), -1);
+  AddNamed(C, "background");
+  AddNamed(C, "img1");
+  AddNamed(C, "Фон");
+  EXPECT_EQ(C.IndexOfName("IMG1"), 1);
+  EXPECT_EQ(C.IndexOfName("img1"), 1);
+  EXPECT_EQ(C.IndexOfName("BackGround"), 0);
+  EXPECT_EQ(C.IndexOfName("фОН"), 2);
+  EXPECT_EQ(C.IndexOfName("Фо"), -1);
+  AddNamed(C, "Жab");
+  EXPECT_EQ(C.IndexOfName("жAB"), 3);
+  EXPECT_EQ(C.IndexOfName("img2"), -1);
+  EXPECT_EQ(C.IndexOfName("a"), -1);  // same bucket as "img1", different name
+  EXPECT_EQ(C.IndexOfName(""), -1);
 }
 
 TEST_F(HashCollection, NewItemsAreFoundByTheEmptyName) {
-  c.Add();
-  EXPECT_EQ(c.IndexOfName(""), 0);
-  EXPECT_EQ(static_cast<THashCollectionItem*>(c.Items(0))->DisplayName(), "THashCollectionItem");
-  AddNamed(c, "fon1");
-  EXPECT_EQ(c.Items(1)->DisplayName(), "fon1");
+  C.Add();
+  EXPECT_EQ(C.IndexOfName(""), 0);
+  EXPECT_EQ(static_cast<THashCollectionItem*>(C.Items(0))->DisplayName(), "THashCollectionItem");
+  AddNamed(C, "fon1");
+  EXPECT_EQ(C.Items(1)->DisplayName(), "fon1");
 }
 
 TEST_F(HashCollection, TheItemNamedLastWinsAndRenamingMovesBuckets) {
-  THashCollectionItem* first = AddNamed(c, "img1");
-  THashCollectionItem* second = AddNamed(c, "x");
+  THashCollectionItem* first = AddNamed(C, "img1");
+  THashCollectionItem* second = AddNamed(C, "x");
   second->SetName("IMG1");
-  EXPECT_EQ(c.IndexOfName("img1"), 1);
-  EXPECT_EQ(c.IndexOfName("x"), -1);
+  EXPECT_EQ(C.IndexOfName("img1"), 1);
+  EXPECT_EQ(C.IndexOfName("x"), -1);
   first->SetName("img1");  // same name: nothing happens, the later one is still in front
-  EXPECT_EQ(c.IndexOfName("img1"), 1);
+  EXPECT_EQ(C.IndexOfName("img1"), 1);
   first->SetName("Img1");  // a change of case is a change: relinked, now the newest
-  EXPECT_EQ(c.IndexOfName("img1"), 0);
+  EXPECT_EQ(C.IndexOfName("img1"), 0);
   second->SetName("background");
-  EXPECT_EQ(c.IndexOfName("img1"), 0);
-  EXPECT_EQ(c.IndexOfName("background"), 1);
+  EXPECT_EQ(C.IndexOfName("img1"), 0);
+  EXPECT_EQ(C.IndexOfName("background"), 1);
 }
 
 TEST_F(HashCollection, DeletingKeepsIndicesAndChainsRight) {
   // "a", "img1" and "b" share bucket 16; deleting from the middle and the head of the chain
   // must keep the rest reachable.
-  AddNamed(c, "a");
-  AddNamed(c, "img1");
-  AddNamed(c, "b");
-  AddNamed(c, "fon1");
-  c.Delete(0);
-  EXPECT_EQ(c.IndexOfName("a"), -1);
-  EXPECT_EQ(c.IndexOfName("img1"), 0);
-  EXPECT_EQ(c.IndexOfName("b"), 1);
-  EXPECT_EQ(c.IndexOfName("fon1"), 2);
-  c.Delete(1);  // "b": the head of bucket 16
-  EXPECT_EQ(c.IndexOfName("img1"), 0);
-  EXPECT_EQ(c.IndexOfName("b"), -1);
-  EXPECT_EQ(c.IndexOfName("fon1"), 1);
-  c.Clear();
-  EXPECT_EQ(c.IndexOfName("img1"), -1);
-  AddNamed(c, "img1");
-  EXPECT_EQ(c.IndexOfName("img1"), 0);
+  AddNamed(C, "a");
+  AddNamed(C, "img1");
+  AddNamed(C, "b");
+  AddNamed(C, "fon1");
+  C.Delete(0);
+  EXPECT_EQ(C.IndexOfName("a"), -1);
+  EXPECT_EQ(C.IndexOfName("img1"), 0);
+  EXPECT_EQ(C.IndexOfName("b"), 1);
+  EXPECT_EQ(C.IndexOfName("fon1"), 2);
+  C.Delete(1);  // "b": the head of bucket 16
+  EXPECT_EQ(C.IndexOfName("img1"), 0);
+  EXPECT_EQ(C.IndexOfName("b"), -1);
+  EXPECT_EQ(C.IndexOfName("fon1"), 1);
+  C.Clear();
+  EXPECT_EQ(C.IndexOfName("img1"), -1);
+  AddNamed(C, "img1");
+  EXPECT_EQ(C.IndexOfName("img1"), 0);
 }
 
 TEST_F(HashCollection, DeletingTheFirstOfThreeLeavesIndicesZeroAndOne) {
-  AddNamed(c, "one");
-  AddNamed(c, "two");
-  AddNamed(c, "three");
-  c.Delete(0);
-  EXPECT_EQ(c.IndexOfName("two"), 0);
-  EXPECT_EQ(c.IndexOfName("three"), 1);
+  AddNamed(C, "one");
+  AddNamed(C, "two");
+  AddNamed(C, "three");
+  C.Delete(0);
+  EXPECT_EQ(C.IndexOfName("two"), 0);
+  EXPECT_EQ(C.IndexOfName("three"), 1);
 }
 
 TEST_F(HashCollection, MovingAndInsertingKeepEveryIndexRight) {
-  AddNamed(c, "p0");
-  AddNamed(c, "p1");
-  AddNamed(c, "p2");
-  c.Items(2)->SetIndex(0);  // p2 p0 p1
-  EXPECT_EQ(c.IndexOfName("p2"), 0);
-  EXPECT_EQ(c.IndexOfName("p0"), 1);
-  EXPECT_EQ(c.IndexOfName("p1"), 2);
-  auto* inserted = static_cast<THashCollectionItem*>(c.Insert(1));  // p2 new p0 p1
+  AddNamed(C, "p0");
+  AddNamed(C, "p1");
+  AddNamed(C, "p2");
+  C.Items(2)->SetIndex(0);  // p2 p0 p1
+  EXPECT_EQ(C.IndexOfName("p2"), 0);
+  EXPECT_EQ(C.IndexOfName("p0"), 1);
+  EXPECT_EQ(C.IndexOfName("p1"), 2);
+  auto* inserted = static_cast<THashCollectionItem*>(C.Insert(1));  // p2 new p0 p1
   inserted->SetName("new");
-  EXPECT_EQ(c.IndexOfName("new"), 1);
-  EXPECT_EQ(c.IndexOfName("p0"), 2);
-  EXPECT_EQ(c.IndexOfName("p1"), 3);
+  EXPECT_EQ(C.IndexOfName("new"), 1);
+  EXPECT_EQ(C.IndexOfName("p0"), 2);
+  EXPECT_EQ(C.IndexOfName("p1"), 3);
   // A position outside the collection is refused and changes nothing.
-  EXPECT_THROW(c.Items(0)->SetIndex(9), fw::EListError);
-  EXPECT_EQ(c.IndexOfName("p2"), 0);
+  EXPECT_THROW(C.Items(0)->SetIndex(9), fw::EListError);
+  EXPECT_EQ(C.IndexOfName("p2"), 0);
 }
 
 TEST_F(HashCollection, ItemsMovedToAnotherCollectionAreFoundOnlyThere) {
   THashCollection other{THashCollectionItem::StaticClass()};
   AddNamed(other, "resident");
-  AddNamed(c, "stay0");
-  THashCollectionItem* mover = AddNamed(c, "mover");
-  AddNamed(c, "stay2");
+  AddNamed(C, "stay0");
+  THashCollectionItem* mover = AddNamed(C, "mover");
+  AddNamed(C, "stay2");
   mover->SetCollection(&other);
-  EXPECT_EQ(c.IndexOfName("mover"), -1);
-  EXPECT_EQ(c.IndexOfName("stay2"), 1);
+  EXPECT_EQ(C.IndexOfName("mover"), -1);
+  EXPECT_EQ(C.IndexOfName("stay2"), 1);
   EXPECT_EQ(other.IndexOfName("mover"), 1);
   mover->SetCollection(nullptr);
   EXPECT_EQ(other.IndexOfName("mover"), -1);
@@ -146,15 +146,15 @@ TEST_F(HashCollection, ItemsMovedToAnotherCollectionAreFoundOnlyThere) {
 }
 
 TEST_F(HashCollection, AssignCopiesNamesAndRefusesForeignSources) {
-  AddNamed(c, "img1");
-  AddNamed(c, "img2");
+  AddNamed(C, "img1");
+  AddNamed(C, "img2");
   THashCollection copy{THashCollectionItem::StaticClass()};
   AddNamed(copy, "old");
-  copy.Assign(&c);
+  copy.Assign(&C);
   EXPECT_EQ(copy.Count(), 2);
   EXPECT_EQ(copy.IndexOfName("old"), -1);
   EXPECT_EQ(copy.IndexOfName("IMG2"), 1);
-  EXPECT_THROW(copy.Items(0)->Assign(&c), fw::EConvertError);
+  EXPECT_THROW(copy.Items(0)->Assign(&C), fw::EConvertError);
 }
 
 TEST(HashCollectionLife, ACollectionFreesItsLinkedItems) {
@@ -168,8 +168,8 @@ TEST(HashCollectionLife, ACollectionFreesItsLinkedItems) {
 // ---------------------------------------------------------------------------------------------
 // Library loader
 
-int g_entry_calls = 0;
-void OtherEntry() { ++g_entry_calls; }
+int g_entryCalls = 0;
+void OtherEntry() { ++g_entryCalls; }
 
 struct Loader : ::testing::Test {
   void SetUp() override {
@@ -203,9 +203,9 @@ TEST_F(Loader, EachLibraryIsLoadedOnceWhateverTheCase) {
   kernel::FARPROC c = LoadProc("OTHER.dll", "Create");
   LoadProc("other.DLL", "Create");
   EXPECT_EQ(kernel::LoadCount("Other.dll"), 1);
-  g_entry_calls = 0;
+  g_entryCalls = 0;
   kernel::ProcAs<void (*)()>(c)();
-  EXPECT_EQ(g_entry_calls, 1);
+  EXPECT_EQ(g_entryCalls, 1);
 }
 
 TEST_F(Loader, MissingLibraryOrEntryNamesTheLibrary) {

@@ -68,7 +68,7 @@ class DXDraw3DTest : public ::testing::Test {
     ddraw::ResetAdapters();
     d3d::SetRetainedModeFaults({});
     d3d::ResetDeviceCreateResults();
-    baseDD_ = ddraw::LiveObjectCount();
+    base_dd_ = ddraw::LiveObjectCount();
     form_ = fw::MakeOwned<fw::TForm>(nullptr);
     form_->SetBounds(40, 30, 700, 640);
     form_->SetClientSize(640, 480);
@@ -80,7 +80,7 @@ class DXDraw3DTest : public ::testing::Test {
   void TearDown() override {
     form_.reset();
     EXPECT_EQ(d3d::LiveObjectCount(), 0);
-    EXPECT_EQ(ddraw::LiveObjectCount(), baseDD_);
+    EXPECT_EQ(ddraw::LiveObjectCount(), base_dd_);
     d3d::SetRetainedModeFaults({});
     d3d::ResetDeviceCreateResults();
     kernel::SetModuleHidden("D3DRM.dll", false);
@@ -102,10 +102,10 @@ class DXDraw3DTest : public ::testing::Test {
       EXPECT_EQ(p, nullptr);
     EXPECT_EQ(draw_->ZBuffer(), nullptr);
     EXPECT_EQ(d3d::LiveObjectCount(), 0);
-    EXPECT_EQ(ddraw::LiveObjectCount(), baseDD_);
+    EXPECT_EQ(ddraw::LiveObjectCount(), base_dd_);
   }
 
-  int baseDD_ = 0;
+  int base_dd_ = 0;
   fw::TOwned<fw::TForm> form_;
   TDXDraw* draw_ = nullptr;
 };
@@ -421,7 +421,7 @@ TEST_F(DXDraw3DTest, DestroyingAnInitializedDisplayReleasesEveryThreeDObject) {
   EXPECT_GT(d3d::LiveObjectCount(), 0);
   form_.reset();  // the form's destruction takes the display down
   EXPECT_EQ(d3d::LiveObjectCount(), 0);
-  EXPECT_EQ(ddraw::LiveObjectCount(), baseDD_);
+  EXPECT_EQ(ddraw::LiveObjectCount(), base_dd_);
 }
 
 }  // namespace

@@ -67,19 +67,19 @@ TEST_F(DirectDrawTest, MissingInterfaceVersionsGiveTheirMessages) {
 // Wrappers that note when they go.
 std::vector<std::string>* g_log = nullptr;
 struct LoggedSurface : TDirectDrawSurface {
-  LoggedSurface(TDirectDraw* dd, std::string n) : TDirectDrawSurface(dd), name(std::move(n)) {}
-  ~LoggedSurface() override { g_log->push_back(name); }
-  std::string name;
+  LoggedSurface(TDirectDraw* dd, std::string n) : TDirectDrawSurface(dd), Name(std::move(n)) {}
+  ~LoggedSurface() override { g_log->push_back(Name); }
+  std::string Name;
 };
 struct LoggedPalette : TDirectDrawPalette {
-  LoggedPalette(TDirectDraw* dd, std::string n) : TDirectDrawPalette(dd), name(std::move(n)) {}
-  ~LoggedPalette() override { g_log->push_back(name); }
-  std::string name;
+  LoggedPalette(TDirectDraw* dd, std::string n) : TDirectDrawPalette(dd), Name(std::move(n)) {}
+  ~LoggedPalette() override { g_log->push_back(Name); }
+  std::string Name;
 };
 struct LoggedClipper : TDirectDrawClipper {
-  LoggedClipper(TDirectDraw* dd, std::string n) : TDirectDrawClipper(dd), name(std::move(n)) {}
-  ~LoggedClipper() override { g_log->push_back(name); }
-  std::string name;
+  LoggedClipper(TDirectDraw* dd, std::string n) : TDirectDrawClipper(dd), Name(std::move(n)) {}
+  ~LoggedClipper() override { g_log->push_back(Name); }
+  std::string Name;
 };
 
 TEST_F(DirectDrawTest, FreeingTheObjectFreesSurfacesThenPalettesThenClippers) {
@@ -126,44 +126,44 @@ TEST_F(DirectDrawTest, PalettesAndClippers) {
 // A display request whose display is a DirectDraw object of the test's own.
 struct TestDisplay : TDXDrawDisplay {
   TestDisplay() : TDXDrawDisplay(nullptr) {}
-  TDirectDraw* dd = nullptr;
-  TDirectDraw* DirectDraw() const override { return dd; }
+  TDirectDraw* Dd = nullptr;
+  TDirectDraw* DirectDraw() const override { return Dd; }
 };
 
 struct ModeTest : DirectDrawTest {
   void Open() {
-    dd = std::make_unique<TDirectDraw>(nullptr);
-    ASSERT_EQ(dd->IDraw()->SetCooperativeLevel(Window(), ddraw::DDSCL_FULLSCREEN | ddraw::DDSCL_EXCLUSIVE |
+    Dd = std::make_unique<TDirectDraw>(nullptr);
+    ASSERT_EQ(Dd->IDraw()->SetCooperativeLevel(Window(), ddraw::DDSCL_FULLSCREEN | ddraw::DDSCL_EXCLUSIVE |
                                                              ddraw::DDSCL_ALLOWMODEX),
               0);
-    display.dd = dd.get();
+    Display.Dd = Dd.get();
   }
   ddraw::DisplayMode Current() const {
     ddraw::DDSURFACEDESC d;
     d.dwSize = sizeof(d);
-    dd->IDraw()->GetDisplayMode(&d);
+    Dd->IDraw()->GetDisplayMode(&d);
     return {d.dwWidth, d.dwHeight, d.ddpfPixelFormat.dwRGBBitCount};
   }
   void ProgramFlags() {
-    display.SetFixedBitCount(true);
-    display.SetFixedRatio(true);
-    display.SetFixedSize(false);
+    Display.SetFixedBitCount(true);
+    Display.SetFixedRatio(true);
+    Display.SetFixedSize(false);
   }
-  std::unique_ptr<TDirectDraw> dd;
-  TestDisplay display;
+  std::unique_ptr<TDirectDraw> Dd;
+  TestDisplay Display;
 };
 
 TEST_F(ModeTest, TheListIsSortedAndFoundByItsThreeKeys) {
   Offer({{1024, 768, 16}, {640, 480, 32}, {640, 480, 8}, {800, 600, 16}});
   // Without a DirectDraw object the list comes from a temporary one.
-  ASSERT_EQ(display.Count(), 4);
-  EXPECT_EQ(display.Modes(0)->BitCount(), 8);
-  EXPECT_EQ(display.Modes(1)->BitCount(), 32);
-  EXPECT_EQ(display.Modes(3)->Width(), 1024);
-  EXPECT_EQ(display.IndexOf(800, 600, 16), 2);
-  EXPECT_EQ(display.IndexOf(800, 600, 8), -1);
-  EXPECT_EQ(display.Modes(0)->SurfaceDesc().dwSize, sizeof(ddraw::DDSURFACEDESC));
-  EXPECT_FALSE(display.ChooseMode(640, 480, 8));  // nothing to set it on
+  ASSERT_EQ(Display.Count(), 4);
+  EXPECT_EQ(Display.Modes(0)->BitCount(), 8);
+  EXPECT_EQ(Display.Modes(1)->BitCount(), 32);
+  EXPECT_EQ(Display.Modes(3)->Width(), 1024);
+  EXPECT_EQ(Display.IndexOf(800, 600, 16), 2);
+  EXPECT_EQ(Display.IndexOf(800, 600, 8), -1);
+  EXPECT_EQ(Display.Modes(0)->SurfaceDesc().dwSize, sizeof(ddraw::DDSURFACEDESC));
+  EXPECT_FALSE(Display.ChooseMode(640, 480, 8));  // nothing to set it on
   EXPECT_EQ(ddraw::LiveObjectCount(), 0);
 }
 
@@ -171,45 +171,45 @@ TEST_F(ModeTest, AMissing800x600x16FallsBackTo1024x768x16ByRatio) {
   Offer({{640, 480, 16}, {800, 600, 8}, {800, 600, 32}, {1024, 768, 16}, {1280, 1024, 16}});
   Open();
   ProgramFlags();
-  ASSERT_TRUE(display.ChooseMode(800, 600, 16));
-  EXPECT_EQ(display.Width(), 1024);
-  EXPECT_EQ(display.Height(), 768);
-  EXPECT_EQ(display.BitCount(), 16);
+  ASSERT_TRUE(Display.ChooseMode(800, 600, 16));
+  EXPECT_EQ(Display.Width(), 1024);
+  EXPECT_EQ(Display.Height(), 768);
+  EXPECT_EQ(Display.BitCount(), 16);
   EXPECT_EQ(Current(), (ddraw::DisplayMode{1024, 768, 16}));
 }
 
 TEST_F(ModeTest, AFreeDepthTakesTheDeepestAcceptableModeOfTheSmallestSize) {
   Offer({{800, 600, 8}, {800, 600, 32}});
   Open();
-  display.SetFixedBitCount(false);
-  ASSERT_TRUE(display.ChooseMode(800, 600, 16));
-  EXPECT_EQ(display.BitCount(), 32);
+  Display.SetFixedBitCount(false);
+  ASSERT_TRUE(Display.ChooseMode(800, 600, 16));
+  EXPECT_EQ(Display.BitCount(), 32);
 
   Offer({{640, 480, 16}, {640, 480, 32}, {800, 600, 8}});
   Open();
-  display.SetFixedBitCount(false);
-  display.ClearModes();
-  ASSERT_TRUE(display.ChooseMode(640, 480, 8));
+  Display.SetFixedBitCount(false);
+  Display.ClearModes();
+  ASSERT_TRUE(Display.ChooseMode(640, 480, 8));
   EXPECT_EQ(Current(), (ddraw::DisplayMode{640, 480, 32}));
 }
 
 TEST_F(ModeTest, FixedSizeZeroSizesAndBadDepthsFail) {
   Offer({{1024, 768, 16}, {640, 480, 16}});
   Open();
-  display.SetFixedSize(true);
-  display.SetFixedRatio(false);
-  display.SetFixedBitCount(false);
-  EXPECT_FALSE(display.ChooseMode(800, 600, 16));
-  EXPECT_EQ(display.Width(), 640);  // untouched
-  EXPECT_FALSE(display.ChooseMode(0, 480, 16));
-  EXPECT_FALSE(display.ChooseMode(640, 0, 16));
-  EXPECT_FALSE(display.ChooseMode(640, 480, 15));
-  EXPECT_TRUE(display.ChooseMode(640, 480, 16));
+  Display.SetFixedSize(true);
+  Display.SetFixedRatio(false);
+  Display.SetFixedBitCount(false);
+  EXPECT_FALSE(Display.ChooseMode(800, 600, 16));
+  EXPECT_EQ(Display.Width(), 640);  // untouched
+  EXPECT_FALSE(Display.ChooseMode(0, 480, 16));
+  EXPECT_FALSE(Display.ChooseMode(640, 0, 16));
+  EXPECT_FALSE(Display.ChooseMode(640, 480, 15));
+  EXPECT_TRUE(Display.ChooseMode(640, 480, 16));
 
-  EXPECT_EQ(MessageOf([&] { display.SetBitCount(12); }), "It should be either of 8 or 16 or 24 or 32");
-  EXPECT_EQ(display.BitCount(), 16);
-  display.SetWidth(-5);
-  EXPECT_EQ(display.Width(), 0);
+  EXPECT_EQ(MessageOf([&] { Display.SetBitCount(12); }), "It should be either of 8 or 16 or 24 or 32");
+  EXPECT_EQ(Display.BitCount(), 16);
+  Display.SetWidth(-5);
+  EXPECT_EQ(Display.Width(), 0);
 }
 
 TEST_F(ModeTest, AssigningCopiesTheSixSettingsButNotTheList) {
@@ -221,15 +221,15 @@ TEST_F(ModeTest, AssigningCopiesTheSixSettingsButNotTheList) {
   other.SetFixedSize(true);
   other.SetFixedRatio(false);
   other.SetFixedBitCount(false);
-  display.Assign(&other);
-  EXPECT_EQ(display.Width(), 1024);
-  EXPECT_EQ(display.Height(), 768);
-  EXPECT_EQ(display.BitCount(), 16);
-  EXPECT_TRUE(display.FixedSize());
-  EXPECT_FALSE(display.FixedRatio());
-  EXPECT_FALSE(display.FixedBitCount());
-  display.Assign(&display);
-  EXPECT_EQ(display.Width(), 1024);
+  Display.Assign(&other);
+  EXPECT_EQ(Display.Width(), 1024);
+  EXPECT_EQ(Display.Height(), 768);
+  EXPECT_EQ(Display.BitCount(), 16);
+  EXPECT_TRUE(Display.FixedSize());
+  EXPECT_FALSE(Display.FixedRatio());
+  EXPECT_FALSE(Display.FixedBitCount());
+  Display.Assign(&Display);
+  EXPECT_EQ(Display.Width(), 1024);
 }
 
 }  // namespace

@@ -21,35 +21,35 @@ class SurfaceTest : public ::testing::Test {
     a.DesktopMode = ddraw::DisplayMode{1024, 768, bits};
     a.VideoMemory = videoMemory;
     ddraw::SetAdapters({a});
-    dd = std::make_unique<TDirectDraw>(nullptr);
-    dd->IDraw()->SetCooperativeLevel(nullptr, ddraw::DDSCL_NORMAL);
+    Dd = std::make_unique<TDirectDraw>(nullptr);
+    Dd->IDraw()->SetCooperativeLevel(nullptr, ddraw::DDSCL_NORMAL);
   }
   void SetUp() override { UseDepth(32); }
   void TearDown() override {
-    dd.reset();
+    Dd.reset();
     ddraw::ResetAdapters();
     EXPECT_EQ(ddraw::LiveObjectCount(), 0);
   }
   // A w x h surface whose pixel at (x, y) is x + 100 * y + 1.
   std::unique_ptr<TDirectDrawSurface> Numbered(int w, int h) {
-    auto s = std::make_unique<TDirectDrawSurface>(dd.get());
+    auto s = std::make_unique<TDirectDrawSurface>(Dd.get());
     s->SetSize(w, h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) s->SetPixels(x, y, static_cast<std::uint32_t>(x + 100 * y + 1));
     return s;
   }
   std::unique_ptr<TDirectDrawSurface> Blank(int w, int h) {
-    auto s = std::make_unique<TDirectDrawSurface>(dd.get());
+    auto s = std::make_unique<TDirectDrawSurface>(Dd.get());
     s->SetSize(w, h);
     s->Fill(0);
     return s;
   }
-  std::unique_ptr<TDirectDraw> dd;
+  std::unique_ptr<TDirectDraw> Dd;
 };
 
 TEST_F(SurfaceTest, SizesAndTheFallBackToSystemMemory) {
   {
-  TDirectDrawSurface s(dd.get());
+  TDirectDrawSurface s(Dd.get());
   EXPECT_EQ(s.Width(), 0);
   s.SetSize(40, 30);
   EXPECT_EQ(s.Width(), 40);
@@ -67,7 +67,7 @@ TEST_F(SurfaceTest, SizesAndTheFallBackToSystemMemory) {
   }  // a wrapper must not outlive its DirectDraw object
 
   UseDepth(16, 1000);
-  TDirectDrawSurface big(dd.get());
+  TDirectDrawSurface big(Dd.get());
   big.SetSize(100, 100);  // 20000 bytes: no room in video memory
   EXPECT_TRUE(big.SystemMemory());
   EXPECT_TRUE(big.SurfaceDesc().ddsCaps.dwCaps & ddraw::DDSCAPS_SYSTEMMEMORY);
@@ -75,7 +75,7 @@ TEST_F(SurfaceTest, SizesAndTheFallBackToSystemMemory) {
 }
 
 TEST_F(SurfaceTest, ASurfaceThatCannotBeMadeAnywhereRaises) {
-  TDirectDrawSurface s(dd.get());
+  TDirectDrawSurface s(Dd.get());
   try {
     s.SetSize(100000, 10);
     FAIL();
@@ -137,7 +137,7 @@ TEST_F(SurfaceTest, AReversedRectangleDrawsMirrored) {
 TEST_F(SurfaceTest, AClipperAttachedBehindTheWrappersBackIsFoundByDraw) {
   auto src = Numbered(8, 8);
   auto dst = Blank(16, 16);
-  TDirectDrawClipper clipper(dd.get());
+  TDirectDrawClipper clipper(Dd.get());
   struct {
     ddraw::RGNDATAHEADER h;
     win::RECT r[1];
@@ -198,7 +198,7 @@ TEST_F(SurfaceTest, PixelsRoundTripAtEveryDepth) {
         d.ddpfPixelFormat.dwGBitMask = 0xFF00;
         d.ddpfPixelFormat.dwBBitMask = 0xFF;
     }
-    TDirectDrawSurface s(dd.get());
+    TDirectDrawSurface s(Dd.get());
     ASSERT_TRUE(s.CreateSurface(d)) << bits;
     const std::uint32_t mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
     for (int x = 0; x < 9; ++x) s.SetPixels(x, 1, (0x9E3779B9u * static_cast<unsigned>(x + 1)) & mask);
@@ -234,7 +234,7 @@ TEST_F(SurfaceTest, MatchColorConvertsIntoEachDepthAndLeavesPixelZeroAlone) {
   win::PALETTEENTRY entries[256] = {};
   entries[7] = win::PALETTEENTRY{250, 10, 10, 0};
   entries[9] = win::PALETTEENTRY{10, 250, 10, 0};
-  TDirectDrawPalette pal(dd.get());
+  TDirectDrawPalette pal(Dd.get());
   ASSERT_TRUE(pal.CreatePalette(ddraw::DDPCAPS_8BIT | ddraw::DDPCAPS_ALLOW256, entries));
   s->SetPalette(&pal);
   s->SetPixels(0, 0, 3);
@@ -247,7 +247,7 @@ TEST_F(SurfaceTest, LoadingFromADibCopiesAndStretchesItsPixels) {
   TDIB dib;
   dib.SetSize(4, 2, 24);
   for (int x = 0; x < 4; ++x) dib.SetPixel(x, 0, static_cast<std::uint32_t>(0x10 * (x + 1)));  // blue ramp
-  auto s = std::make_unique<TDirectDrawSurface>(dd.get());
+  auto s = std::make_unique<TDirectDrawSurface>(Dd.get());
   s->LoadFromGraphicRect(&dib, 0, 0, fw::TRect{1, 0, 3, 2});
   EXPECT_EQ(s->Width(), 2);
   EXPECT_EQ(s->Height(), 2);
@@ -268,7 +268,7 @@ TEST_F(SurfaceTest, LoadingFromADibCopiesAndStretchesItsPixels) {
 
 TEST_F(SurfaceTest, AssigningASurfaceSharesItsMemory) {
   auto a = Numbered(4, 4);
-  TDirectDrawSurface b(dd.get());
+  TDirectDrawSurface b(Dd.get());
   b.Assign(a.get());
   EXPECT_EQ(b.Width(), 4);
   a->SetPixels(1, 1, 77);

@@ -30,8 +30,8 @@ class DXInputAssigns : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    form = fw::MakeOwned<fw::TForm>(nullptr);
-    input = fw::MakeComponent<TDXInput>(form.get());
+    Form = fw::MakeOwned<fw::TForm>(nullptr);
+    Input = fw::MakeComponent<TDXInput>(Form.get());
   }
   static std::vector<std::uint8_t> Bytes(const TKeyboard& k) {
     fw::TMemoryStream s;
@@ -39,12 +39,12 @@ class DXInputAssigns : public ::testing::Test {
     const auto* p = static_cast<const std::uint8_t*>(s.Memory());
     return {p, p + s.Size()};
   }
-  fw::TOwned<fw::TForm> form;
-  TDXInput* input = nullptr;
+  fw::TOwned<fw::TForm> Form;
+  TDXInput* Input = nullptr;
 };
 
 TEST_F(DXInputAssigns, TheTableIsStoredAs432LittleEndianBytes) {
-  TKeyboard* k = input->Keyboard();
+  TKeyboard* k = Input->Keyboard();
   EXPECT_EQ(k->Assigns, TKeyboard::DefaultAssigns());
   const auto bytes = Bytes(*k);
   ASSERT_EQ(bytes.size(), 432u);
@@ -71,7 +71,7 @@ TEST_F(DXInputAssigns, TheFuzzSeedsAreWhatTheWriterWrites) {
     std::ifstream f(std::string(dir) + "/fuzz/corpus/keyboard_assigns/" + name, std::ios::binary);
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   };
-  TKeyboard* k = input->Keyboard();
+  TKeyboard* k = Input->Keyboard();
   EXPECT_EQ(file("default.bin"), Bytes(*k));
   k->Assigns[35] = {-2, 0x01020304, 255};
   k->Assigns[6] = {0, -1, 256};
@@ -79,7 +79,7 @@ TEST_F(DXInputAssigns, TheFuzzSeedsAreWhatTheWriterWrites) {
 }
 
 TEST_F(DXInputAssigns, ABlockOfTheWrongLengthIsRefusedAndChangesNothing) {
-  TKeyboard* k = input->Keyboard();
+  TKeyboard* k = Input->Keyboard();
   std::vector<std::uint8_t> bytes(432, 0x11);
   for (std::size_t size : {0u, 4u, 431u, 433u, 864u}) {
     std::vector<std::uint8_t> b(size, 0x22);
@@ -95,10 +95,10 @@ TEST_F(DXInputAssigns, ABlockOfTheWrongLengthIsRefusedAndChangesNothing) {
 }
 
 TEST_F(DXInputAssigns, StoredFormsCarryTheTableUnderItsNameAndTheOldMisspeltOneIsRead) {
-  TKeyboard* k = input->Keyboard();
+  TKeyboard* k = Input->Keyboard();
   k->Assigns[0] = {1, 2, 3};
-  input->SetName("DXInput");
-  const std::string text = fw::ComponentToText(*input);
+  Input->SetName("DXInput");
+  const std::string text = fw::ComponentToText(*Input);
   EXPECT_NE(text.find("Keyboard.Assigns = {"), std::string::npos) << text;
   EXPECT_EQ(text.find("Aissgns"), std::string::npos);
 

@@ -21,22 +21,22 @@ namespace {
 class DXTimerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    app = fw::GetApplication();
-    fw::TApplicationTesting::SetWaitHook(*app, [this] { ++waits; });
+    App = fw::GetApplication();
+    fw::TApplicationTesting::SetWaitHook(*App, [this] { ++Waits; });
     SetAppActive(false);
     mm::SetVirtualTime(5000);
   }
   void TearDown() override {
-    timers.clear();
-    app->OnIdle.Clear();
-    fw::TApplicationTesting::SetWaitHook(*app, nullptr);
+    Timers.clear();
+    App->OnIdle.Clear();
+    fw::TApplicationTesting::SetWaitHook(*App, nullptr);
     mm::UseRealClock();
   }
 
   // A started timer that records its frames' lag counts.
   TDXTimer* MakeTimer(std::uint32_t interval, bool activeOnly, std::vector<int>* lags) {
-    timers.push_back(fw::MakeOwned<TDXTimer>(nullptr));
-    TDXTimer* t = timers.back().get();
+    Timers.push_back(fw::MakeOwned<TDXTimer>(nullptr));
+    TDXTimer* t = Timers.back().get();
     t->SetActiveOnly(activeOnly);
     t->SetInterval(interval);
     if (lags) t->OnTimer = [lags](fw::TObject*, std::int32_t lag) { lags->push_back(lag); };
@@ -46,16 +46,16 @@ class DXTimerTest : public ::testing::Test {
   // Idle passes `ms` milliseconds after the previous one.
   void PassAfter(mm::DWORD ms) {
     mm::AdvanceVirtualTime(ms);
-    app->Idle();
+    App->Idle();
   }
   void SetAppActive(bool active) {
-    win::SendMessageA(app->Handle(), win::WM_ACTIVATEAPP, active ? 1 : 0, 0);
-    app->ProcessMessages();  // the activation notification is posted
+    win::SendMessageA(App->Handle(), win::WM_ACTIVATEAPP, active ? 1 : 0, 0);
+    App->ProcessMessages();  // the activation notification is posted
   }
 
-  fw::TApplication* app = nullptr;
-  int waits = 0;
-  std::vector<fw::TOwned<TDXTimer>> timers;
+  fw::TApplication* App = nullptr;
+  int Waits = 0;
+  std::vector<fw::TOwned<TDXTimer>> Timers;
 };
 
 TEST_F(DXTimerTest, NewTimerIsConfiguredButStoppedUntilLoaded) {
@@ -65,7 +65,7 @@ TEST_F(DXTimerTest, NewTimerIsConfiguredButStoppedUntilLoaded) {
   EXPECT_EQ(t->Interval(), 1000u);
   EXPECT_EQ(t->FramesPerSecond(), 0);
   EXPECT_FALSE(t->Initialized());
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
   // Every property is published and always stored.
   for (const char* name : {"ActiveOnly", "Enabled", "Interval", "OnActivate", "OnDeactivate", "OnTimer"}) {
     const fw::TPropInfo* p = TDXTimer::StaticClass().FindProp(name);
@@ -79,12 +79,12 @@ TEST_F(DXTimerTest, IntervalZeroRunsAFrameOnEveryIdlePassWithLagAtLeastOne) {
   std::vector<int> lags;
   TDXTimer* t = MakeTimer(0, false, &lags);
   EXPECT_TRUE(t->Initialized());
-  app->Idle();  // no time has passed
+  App->Idle();  // no time has passed
   PassAfter(1);
   PassAfter(7);
-  app->Idle();
+  App->Idle();
   EXPECT_EQ(lags, (std::vector<int>{1, 1, 7, 1}));
-  EXPECT_EQ(waits, 0);  // the loop never let the application wait
+  EXPECT_EQ(Waits, 0);  // the loop never let the application wait
 }
 
 TEST_F(DXTimerTest, Interval16CountsLagFromTheLastFrame) {
@@ -100,7 +100,7 @@ TEST_F(DXTimerTest, Interval16CountsLagFromTheLastFrame) {
   EXPECT_EQ(lags.size(), 2u);
   PassAfter(1);
   EXPECT_EQ(lags, (std::vector<int>{1, 2, 1}));
-  EXPECT_EQ(waits, 0);  // also the passes without a frame keep the loop going
+  EXPECT_EQ(Waits, 0);  // also the passes without a frame keep the loop going
 }
 
 TEST_F(DXTimerTest, IntervalIsTakenAsSignedAndChangesApplyFromTheNextPass) {
@@ -165,11 +165,11 @@ TEST_F(DXTimerTest, EnabledTakesEffectOnlyOnAChange) {
   EXPECT_EQ(lags, std::vector<int>{1});
   t->SetEnabled(false);
   EXPECT_FALSE(t->Initialized());
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
-  const int waited = waits;
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
+  const int waited = Waits;
   PassAfter(100);
   EXPECT_EQ(lags.size(), 1u);
-  EXPECT_EQ(waits, waited + 1);  // nothing installed: the application sleeps
+  EXPECT_EQ(Waits, waited + 1);  // nothing installed: the application sleeps
   t->SetEnabled(false);
   EXPECT_FALSE(t->Initialized());
   t->SetEnabled(true);  // restarted: measured from now
@@ -184,10 +184,10 @@ TEST_F(DXTimerTest, EnabledWhileLoadingWaitsForLoaded) {
   t->SetEnabled(false);
   t->SetEnabled(true);
   EXPECT_FALSE(t->Initialized());
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
   t->Loaded();
   EXPECT_TRUE(t->Initialized());
-  EXPECT_TRUE(static_cast<bool>(app->OnIdle));
+  EXPECT_TRUE(static_cast<bool>(App->OnIdle));
 
   auto off = fw::MakeOwned<TDXTimer>(nullptr);
   off->IncludeState(fw::csLoading);
@@ -214,21 +214,21 @@ TEST_F(DXTimerTest, OfTwoTimersOnlyTheOneStartedLastRuns) {
   PassAfter(1);
   EXPECT_EQ(second.size(), 3u);
   b->SetEnabled(false);
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
   // Freeing a running timer takes its loop with it.
   a->SetEnabled(true);
-  timers.front().reset();
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  Timers.front().reset();
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
   PassAfter(1);
   EXPECT_TRUE(first.empty());
 }
 
 struct ActivationLog {
-  int activates = 0;
-  int deactivates = 0;
+  int Activates = 0;
+  int Deactivates = 0;
   void Attach(TDXTimer* t) {
-    t->OnActivate = [this](fw::TObject*) { ++activates; };
-    t->OnDeactivate = [this](fw::TObject*) { ++deactivates; };
+    t->OnActivate = [this](fw::TObject*) { ++Activates; };
+    t->OnDeactivate = [this](fw::TObject*) { ++Deactivates; };
   }
 };
 
@@ -238,18 +238,18 @@ TEST_F(DXTimerTest, ActiveOnlyPausesWhileAnotherApplicationIsInFront) {
   TDXTimer* t = MakeTimer(0, true, &lags);  // started while the application is inactive
   log.Attach(t);
   EXPECT_TRUE(t->Initialized());
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
   PassAfter(5);
   EXPECT_TRUE(lags.empty());
 
   SetAppActive(true);
-  EXPECT_EQ(log.activates, 1);
+  EXPECT_EQ(log.Activates, 1);
   PassAfter(3);  // the clocks were reset when the loop started
   EXPECT_EQ(lags, std::vector<int>{3});
 
   SetAppActive(false);
-  EXPECT_EQ(log.deactivates, 1);
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  EXPECT_EQ(log.Deactivates, 1);
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
   PassAfter(50);
   EXPECT_EQ(lags.size(), 1u);
 
@@ -265,15 +265,15 @@ TEST_F(DXTimerTest, WithoutActiveOnlyActivationOnlyFiresTheEvents) {
   log.Attach(t);
   SetAppActive(true);
   SetAppActive(false);
-  EXPECT_EQ(log.activates, 1);
-  EXPECT_EQ(log.deactivates, 1);
+  EXPECT_EQ(log.Activates, 1);
+  EXPECT_EQ(log.Deactivates, 1);
   PassAfter(4);
   EXPECT_EQ(lags, std::vector<int>{4});  // runs on while inactive
   // The events come whether the timer runs or not.
   t->SetEnabled(false);
   SetAppActive(true);
-  EXPECT_EQ(log.activates, 2);
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  EXPECT_EQ(log.Activates, 2);
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
 }
 
 TEST_F(DXTimerTest, ChangingActiveOnlyOnAStartedTimerFollowsTheActivation) {
@@ -353,7 +353,7 @@ end
   EXPECT_TRUE(t->Initialized());
   EXPECT_FALSE(t->ActiveOnly());
   EXPECT_EQ(t->Interval(), 16u);
-  EXPECT_TRUE(static_cast<bool>(app->OnIdle));
+  EXPECT_TRUE(static_cast<bool>(App->OnIdle));
 
   auto stopped = fw::MakeOwned<fw::TComponent>(nullptr);
   fw::ReadRootComponentText(*stopped, R"(object Root: TComponent
@@ -366,7 +366,7 @@ end
   ASSERT_NE(s, nullptr);
   EXPECT_FALSE(s->Initialized());
   root.reset();
-  EXPECT_FALSE(static_cast<bool>(app->OnIdle));
+  EXPECT_FALSE(static_cast<bool>(App->OnIdle));
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ Bytes Seq(std::size_t n, std::uint8_t first) {
 }
 
 struct Chunk {
-  std::string id;
-  Bytes payload;
-  std::optional<std::uint32_t> claimed = std::nullopt;  // a size other than the payload's
+  std::string Id;
+  Bytes Payload;
+  std::optional<std::uint32_t> Claimed = std::nullopt;  // a size other than the payload's
 };
 
 Bytes Riff(const std::vector<Chunk>& chunks, const char* riff = "RIFF", const char* wave = "WAVE") {
@@ -41,9 +41,9 @@ Bytes Riff(const std::vector<Chunk>& chunks, const char* riff = "RIFF", const ch
   PutLE32(b, 0);
   b.insert(b.end(), wave, wave + 4);
   for (const Chunk& c : chunks) {
-    b.insert(b.end(), c.id.begin(), c.id.end());
-    PutLE32(b, c.claimed.value_or(static_cast<std::uint32_t>(c.payload.size())));
-    b.insert(b.end(), c.payload.begin(), c.payload.end());
+    b.insert(b.end(), c.Id.begin(), c.Id.end());
+    PutLE32(b, c.Claimed.value_or(static_cast<std::uint32_t>(c.Payload.size())));
+    b.insert(b.end(), c.Payload.begin(), c.Payload.end());
   }
   return b;
 }

@@ -29,112 +29,112 @@ using namespace fw;
 class App : public ::testing::Test {
  protected:
   void SetUp() override {
-    app = testsupport::EnsureApplication();
-    fw::TApplicationTesting::ResetTerminated(*app);
-    app->ProcessMessages();
-    fw::TApplicationTesting::SetWaitHook(*app, [this] { ++waits; });
+    Instance = testsupport::EnsureApplication();
+    fw::TApplicationTesting::ResetTerminated(*Instance);
+    Instance->ProcessMessages();
+    fw::TApplicationTesting::SetWaitHook(*Instance, [this] { ++Waits; });
   }
   void TearDown() override {
-    app->OnIdle.Clear();
-    fw::TApplicationTesting::SetWaitHook(*app, nullptr);
-    fw::TApplicationTesting::SetMainForm(*app, nullptr);
-    fw::TApplicationTesting::ResetTerminated(*app);
-    app->ProcessMessages();
-    fw::TApplicationTesting::ResetTerminated(*app);
+    Instance->OnIdle.Clear();
+    fw::TApplicationTesting::SetWaitHook(*Instance, nullptr);
+    fw::TApplicationTesting::SetMainForm(*Instance, nullptr);
+    fw::TApplicationTesting::ResetTerminated(*Instance);
+    Instance->ProcessMessages();
+    fw::TApplicationTesting::ResetTerminated(*Instance);
   }
-  TApplication* app = nullptr;
-  int waits = 0;
+  TApplication* Instance = nullptr;
+  int Waits = 0;
 };
 
 TEST_F(App, IdleSlotKeepsTheLoopRunningUntilDone) {
   int a = 0, b = 0;
-  app->OnIdle = [&](TObject*, bool& done) {
+  Instance->OnIdle = [&](TObject*, bool& done) {
     ++a;
     done = false;
   };
   // The last setter owns the single slot.
-  app->OnIdle = [&](TObject* sender, bool& done) {
-    EXPECT_EQ(sender, app);
+  Instance->OnIdle = [&](TObject* sender, bool& done) {
+    EXPECT_EQ(sender, Instance);
     ++b;
     done = b >= 5;
   };
-  app->ProcessMessages();
-  for (int i = 0; i < 5; ++i) app->Idle();
+  Instance->ProcessMessages();
+  for (int i = 0; i < 5; ++i) Instance->Idle();
   EXPECT_EQ(a, 0);
   EXPECT_EQ(b, 5);
-  EXPECT_EQ(waits, 1);  // only the pass that said done waited
+  EXPECT_EQ(Waits, 1);  // only the pass that said done waited
   // With the slot cleared the loop waits at every empty queue.
-  app->OnIdle.Clear();
-  app->Idle();
-  app->Idle();
-  EXPECT_EQ(waits, 3);
+  Instance->OnIdle.Clear();
+  Instance->Idle();
+  Instance->Idle();
+  EXPECT_EQ(Waits, 3);
 }
 
 TEST_F(App, RunLoopsContinuouslyAndEndsOnTerminate) {
   int calls = 0;
-  app->OnIdle = [&](TObject*, bool& done) {
+  Instance->OnIdle = [&](TObject*, bool& done) {
     done = false;
-    if (++calls == 50) app->Terminate();
+    if (++calls == 50) Instance->Terminate();
   };
-  app->Run();
-  EXPECT_TRUE(app->Terminated());
+  Instance->Run();
+  EXPECT_TRUE(Instance->Terminated());
   EXPECT_EQ(calls, 50);
-  EXPECT_EQ(waits, 0);
+  EXPECT_EQ(Waits, 0);
 }
 
 TEST_F(App, PostedMessagesAreHandledBeforeIdle) {
   std::vector<std::string> order;
-  int hook = app->HookMainWindow([&](TMessage& m) {
+  int hook = Instance->HookMainWindow([&](TMessage& m) {
     if (m.Msg == win::WM_USER + 7) order.push_back("posted");
     return false;
   });
-  app->OnIdle = [&](TObject*, bool& done) {
+  Instance->OnIdle = [&](TObject*, bool& done) {
     order.push_back("idle");
     done = true;
   };
-  win::PostMessageA(app->Handle(), win::WM_USER + 7, 0, 0);
-  for (int i = 0; i < 20 && order.empty(); ++i) app->HandleMessage();
-  for (int i = 0; i < 20 && order.back() != "idle"; ++i) app->HandleMessage();
+  win::PostMessageA(Instance->Handle(), win::WM_USER + 7, 0, 0);
+  for (int i = 0; i < 20 && order.empty(); ++i) Instance->HandleMessage();
+  for (int i = 0; i < 20 && order.back() != "idle"; ++i) Instance->HandleMessage();
   ASSERT_GE(order.size(), 2u);
   EXPECT_EQ(order.front(), "posted");
   EXPECT_EQ(order.back(), "idle");
-  app->UnhookMainWindow(hook);
+  Instance->UnhookMainWindow(hook);
 }
 
 TEST_F(App, ActivationReachesTheHooksBeforeTheApplication) {
   auto form = MakeOwned<TForm>(nullptr);
   form->Show();
-  app->ProcessMessages();
-  ASSERT_TRUE(app->Active());
+  Instance->ProcessMessages();
+  ASSERT_TRUE(Instance->Active());
   std::vector<std::string> seen;
-  int h1 = app->HookMainWindow([&](TMessage& m) {
+  int h1 = Instance->HookMainWindow([&](TMessage& m) {
     if (m.Msg == CM_ACTIVATE) seen.push_back("hook:B000");
     if (m.Msg == CM_DEACTIVATE) seen.push_back("hook:B001");
     return false;
   });
-  app->OnActivate = [&](TObject*) { seen.push_back("OnActivate"); };
-  app->OnDeactivate = [&](TObject*) { seen.push_back("OnDeactivate"); };
+  Instance->OnActivate = [&](TObject*) { seen.push_back("OnActivate"); };
+  Instance->OnDeactivate = [&](TObject*) { seen.push_back("OnDeactivate"); };
   win::SimulateAppSwitch(nullptr);
-  EXPECT_FALSE(app->Active());
+  EXPECT_FALSE(Instance->Active());
   EXPECT_EQ(win::GetForegroundWindow(), nullptr);
-  app->ProcessMessages();
+  Instance->ProcessMessages();
   win::SimulateAppSwitch(form->Handle());
-  EXPECT_TRUE(app->Active());
+  EXPECT_TRUE(Instance->Active());
   EXPECT_EQ(win::GetForegroundWindow(), form->Handle());
-  app->ProcessMessages();
+  Instance->ProcessMessages();
   EXPECT_EQ(seen, (std::vector<std::string>{"hook:B001", "OnDeactivate", "hook:B000", "OnActivate"}));
   // A hook that handles the message keeps it from the application.
-  int h2 = app->HookMainWindow([](TMessage& m) { return m.Msg == CM_DEACTIVATE; });
+  int h2 = Instance->HookMainWindow([](TMessage& m) { return m.Msg == CM_DEACTIVATE; });
   seen.clear();
   win::SimulateAppSwitch(nullptr);
-  app->ProcessMessages();
+  Instance->ProcessMessages();
   EXPECT_EQ(seen, std::vector<std::string>{"hook:B001"});
-  app->UnhookMainWindow(h2);
-  app->UnhookMainWindow(h1);
+  Instance->UnhookMainWindow(h2);
+  Instance->UnhookMainWindow(h1);
   win::SimulateAppSwitch(form->Handle());
-  app->ProcessMessages();
-  app->OnActivate.Clear();
-  app->OnDeactivate.Clear();
+  Instance->ProcessMessages();
+  Instance->OnActivate.Clear();
+  Instance->OnDeactivate.Clear();
 }
 
 // A procedure put in front of a window's own one, and what it saw.
@@ -304,15 +304,15 @@ TEST_F(App, ExceptionsInHandlersReachTheMessageBoxAndTheLoopGoesOn) {
   EXPECT_EQ(clicks, 2);
   ASSERT_EQ(boxes.Boxes.size(), 2u);
   EXPECT_EQ(boxes.Boxes[0].Text, "'' is not a valid integer value");
-  EXPECT_EQ(boxes.Boxes[0].Caption, app->Title());
+  EXPECT_EQ(boxes.Boxes[0].Caption, Instance->Title());
   // From the loop's idle handler as well.
   int idles = 0;
-  app->OnIdle = [&](TObject*, bool& done) {
+  Instance->OnIdle = [&](TObject*, bool& done) {
     done = false;
     if (++idles == 3) throw EConvertError("перевірте розширення");
-    if (idles == 6) app->Terminate();
+    if (idles == 6) Instance->Terminate();
   };
-  app->Run();
+  Instance->Run();
   EXPECT_EQ(idles, 6);
   ASSERT_EQ(boxes.Boxes.size(), 3u);
   EXPECT_EQ(boxes.Boxes[2].Text, "перевірте розширення");
@@ -320,7 +320,7 @@ TEST_F(App, ExceptionsInHandlersReachTheMessageBoxAndTheLoopGoesOn) {
   ShowMessage("Дане положення не можливе(перевірте розширення)");
   ASSERT_EQ(boxes.Boxes.size(), 4u);
   EXPECT_EQ(boxes.Boxes[3].Text, "Дане положення не можливе(перевірте розширення)");
-  EXPECT_EQ(boxes.Boxes[3].Caption, app->Title());
+  EXPECT_EQ(boxes.Boxes[3].Caption, Instance->Title());
   EXPECT_EQ(boxes.Boxes[3].Type, win::MB_OK);
 }
 
@@ -331,9 +331,9 @@ TEST_F(App, AnExceptionInAWindowProcedureReachesTheApplicationWithItsControl) {
   edit->OnKeyDown = [](TObject*, std::uint16_t&, TShiftState) { StrToInt("x"); };
   form->Show();
   std::vector<std::pair<TObject*, std::string>> seen;
-  app->OnException = [&](TObject* Sender, const std::exception& E) { seen.emplace_back(Sender, E.what()); };
+  Instance->OnException = [&](TObject* Sender, const std::exception& E) { seen.emplace_back(Sender, E.what()); };
   win::SendMessageA(edit->Handle(), win::WM_KEYDOWN, 'A', 0);
-  app->OnException.Clear();
+  Instance->OnException.Clear();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].first, edit);
   EXPECT_EQ(seen[0].second, "'x' is not a valid integer value");
@@ -347,28 +347,28 @@ TEST_F(App, AnExceptionInAWindowProcedureReachesTheApplicationWithItsControl) {
 TEST_F(App, MainFormClosingEndsTheApplication) {
   TForm* f1 = nullptr;
   TForm* f2 = nullptr;
-  fw::TApplicationTesting::SetMainForm(*app, nullptr);
-  app->CreateForm(f1);
-  app->CreateForm(f2);
-  EXPECT_EQ(app->MainForm(), f1);
+  fw::TApplicationTesting::SetMainForm(*Instance, nullptr);
+  Instance->CreateForm(f1);
+  Instance->CreateForm(f2);
+  EXPECT_EQ(Instance->MainForm(), f1);
   f1->SetWindowState(wsMaximized);
   int idles = 0;
-  app->OnIdle = [&](TObject*, bool& done) {
+  Instance->OnIdle = [&](TObject*, bool& done) {
     done = false;
     if (++idles == 2) f2->Close();
     if (idles == 3) {
-      EXPECT_FALSE(app->Terminated());
+      EXPECT_FALSE(Instance->Terminated());
       EXPECT_TRUE(f1->Visible());
       EXPECT_TRUE(win::IsZoomed(f1->Handle()));  // Run showed it in its window state
       f1->Close();
     }
   };
-  app->Run();
-  EXPECT_TRUE(app->Terminated());
+  Instance->Run();
+  EXPECT_TRUE(Instance->Terminated());
   EXPECT_EQ(idles, 3);
   f2->Free();
   f1->Free();
-  EXPECT_EQ(app->MainForm(), nullptr);
+  EXPECT_EQ(Instance->MainForm(), nullptr);
 }
 
 TEST_F(App, PaletteMessagesAndCursors) {

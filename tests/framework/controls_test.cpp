@@ -243,13 +243,13 @@ class Controls : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    form = MakeOwned<TTestForm>(nullptr);
+    Form = MakeOwned<TTestForm>(nullptr);
   }
-  TOwned<TTestForm> form;
+  TOwned<TTestForm> Form;
 };
 
 TEST_F(Controls, DescriptionLoadsAndBindsMembers) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   ASSERT_NE(f.Edit1, nullptr);
   ASSERT_NE(f.N2, nullptr);
   EXPECT_EQ(f.Caption(), "Перевірка");
@@ -298,14 +298,14 @@ class ShownControls : public Controls {
  protected:
   void SetUp() override {
     Controls::SetUp();
-    form->Show();
-    form->Edit1->SetFocus();
-    form->log.clear();
+    Form->Show();
+    Form->Edit1->SetFocus();
+    Form->log.clear();
   }
 };
 
 TEST_F(ShownControls, MouseClicksReachHandlers) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   ASSERT_NE(f.Label1->WidgetIfMade(), nullptr);
   Click(f.Label1->WidgetIfMade());
   ASSERT_EQ(f.log, std::vector<std::string>{"Label1Click"});
@@ -330,7 +330,7 @@ TEST_F(ShownControls, MouseClicksReachHandlers) {
 }
 
 TEST_F(ShownControls, ChangeEventsFireOncePerActualChange) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   f.Edit1->SetText("50");  // the text it has: nothing
   EXPECT_TRUE(f.log.empty());
   f.Edit1->SetText("539");
@@ -367,7 +367,7 @@ TEST_F(ShownControls, ChangeEventsFireOncePerActualChange) {
 }
 
 TEST_F(ShownControls, MenuCommandsAndInitMenu) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   QMenuBar* bar = f.WidgetIfMade()->findChild<QMenuBar*>();
   ASSERT_NE(bar, nullptr);
   ASSERT_EQ(bar->actions().size(), 1);
@@ -411,7 +411,7 @@ TEST_F(ShownControls, MenuCommandsAndInitMenu) {
 }
 
 TEST_F(ShownControls, TimerTicksAreDrivenByTheVirtualClock) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   win::SetVirtualTimers(true);
   EXPECT_EQ(win::AdvanceTimers(1000), 0);  // disabled
   f.Timer1->SetEnabled(true);
@@ -437,7 +437,7 @@ TEST_F(ShownControls, TimerTicksAreDrivenByTheVirtualClock) {
 }
 
 TEST_F(ShownControls, ContextPopupOnAShape) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   QWidget* w = f.Shape1->WidgetIfMade();
   ASSERT_NE(w, nullptr);
   QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(30, 40), w->mapToGlobal(QPoint(30, 40)));
@@ -446,7 +446,7 @@ TEST_F(ShownControls, ContextPopupOnAShape) {
 }
 
 TEST_F(ShownControls, KeyPreviewSeesKeysFirstAndCanSwallowThem) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   QLineEdit* line = f.Edit1->LineEdit();
   line->end(false);
   TypeKey(line, Qt::Key_2, "2");
@@ -470,7 +470,7 @@ TEST_F(ShownControls, KeyPreviewSeesKeysFirstAndCanSwallowThem) {
 }
 
 TEST_F(ShownControls, PagesLabelsAndAlignment) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   EXPECT_TRUE(f.TabSheet2->Visible());
   EXPECT_FALSE(f.TabSheet1->Visible());
   TRect d = f.PageControl1->DisplayRect();
@@ -538,7 +538,7 @@ TEST(ControlsDescription, NamesOfMissingThingsAreReported) {
 }
 
 TEST_F(ShownControls, ScreenshotOfTheTestForm) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   f.Edit1->SetText("Ґанок їжака");
   f.PageControl1->SetActivePage(f.TabSheet1);
   QApplication::processEvents();
@@ -554,7 +554,7 @@ TEST_F(ShownControls, ScreenshotOfTheTestForm) {
 
 
 TEST_F(ShownControls, ImageShowsItsPictureStretched) {
-  TTestForm& f = *form;
+  TTestForm& f = *Form;
   TBitmap bmp;
   bmp.SetPixelFormat(pf32bit);
   bmp.SetSize(2, 2);

@@ -18,9 +18,9 @@ namespace {
 class TRecordingFiler : public TFiler {
  public:
   struct Binary {
-    std::string name;
-    StreamProc read, write;
-    bool hasData;
+    std::string Name;
+    StreamProc Read, Write;
+    bool HasData;
   };
   std::vector<Binary> binaries;
   void DefineProperty(const std::string&, ReaderProc, WriterProc, bool) override {}
@@ -270,10 +270,10 @@ TEST(Picture, StoredDataCarriesTheClassName) {
   TRecordingFiler filer;
   p.DefineProperties(filer);
   ASSERT_EQ(filer.binaries.size(), 1u);
-  EXPECT_EQ(filer.binaries[0].name, "Data");
-  EXPECT_TRUE(filer.binaries[0].hasData);
+  EXPECT_EQ(filer.binaries[0].Name, "Data");
+  EXPECT_TRUE(filer.binaries[0].HasData);
   TMemoryStream m;
-  filer.binaries[0].write(m);
+  filer.binaries[0].Write(m);
   const std::string expect = std::string("\x0CTTestGraphic") + "hello!";
   const auto bytes = Contents(m);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expect);
@@ -300,7 +300,7 @@ TEST(Picture, StoredDataCarriesTheClassName) {
   EXPECT_EQ(q.Graphic(), nullptr);
   TRecordingFiler empty;
   q.DefineProperties(empty);
-  EXPECT_FALSE(empty.binaries[0].hasData);
+  EXPECT_FALSE(empty.binaries[0].HasData);
   TMemoryStream z;
   q.WriteData(z);
   EXPECT_EQ(Contents(z), std::vector<std::uint8_t>{0});
@@ -323,10 +323,10 @@ TEST(Graphic, DataPropertyUsesTheStoredForm) {
   TRecordingFiler f;
   b.DefineProperties(f);
   ASSERT_EQ(f.binaries.size(), 1u);
-  EXPECT_EQ(f.binaries[0].name, "Data");
-  EXPECT_FALSE(f.binaries[0].hasData);
+  EXPECT_EQ(f.binaries[0].Name, "Data");
+  EXPECT_FALSE(f.binaries[0].HasData);
   b.SetSize(1, 1);
   TRecordingFiler g;
   b.DefineProperties(g);
-  EXPECT_TRUE(g.binaries[0].hasData);
+  EXPECT_TRUE(g.binaries[0].HasData);
 }

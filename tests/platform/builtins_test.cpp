@@ -12,8 +12,8 @@
 namespace {
 
 struct Builtin {
-  const char* name;
-  std::vector<std::string> entries;
+  const char* Name;
+  std::vector<std::string> Entries;
 };
 
 const Builtin kBuiltins[] = {
@@ -25,10 +25,10 @@ const Builtin kBuiltins[] = {
 
 TEST(Builtins, EveryLibraryLoadsWithItsEntryPoints) {
   for (const Builtin& b : kBuiltins) {
-    SCOPED_TRACE(b.name);
-    win::HMODULE h = kernel::LoadLibraryA(b.name);
+    SCOPED_TRACE(b.Name);
+    win::HMODULE h = kernel::LoadLibraryA(b.Name);
     ASSERT_NE(h, nullptr);
-    for (const std::string& entry : b.entries) EXPECT_NE(kernel::GetProcAddress(h, entry.c_str()), nullptr) << entry;
+    for (const std::string& entry : b.Entries) EXPECT_NE(kernel::GetProcAddress(h, entry.c_str()), nullptr) << entry;
     EXPECT_EQ(kernel::GetProcAddress(h, "DllMain"), nullptr);
     EXPECT_EQ(kernel::FreeLibrary(h), win::TRUE);
   }

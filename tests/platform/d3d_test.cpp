@@ -71,11 +71,11 @@ class D3DTest : public ::testing::Test {
     ddraw::ResetAdapters();
     SetRetainedModeFaults({});
     ResetDeviceCreateResults();
-    baseDD_ = ddraw::LiveObjectCount();
+    base_dd_ = ddraw::LiveObjectCount();
   }
   void TearDown() override {
     EXPECT_EQ(LiveObjectCount(), 0) << "Direct3D objects left alive";
-    EXPECT_EQ(ddraw::LiveObjectCount(), baseDD_) << "DirectDraw objects left alive";
+    EXPECT_EQ(ddraw::LiveObjectCount(), base_dd_) << "DirectDraw objects left alive";
     SetRetainedModeFaults({});
     ResetDeviceCreateResults();
     ddraw::ResetAdapters();
@@ -90,7 +90,7 @@ class D3DTest : public ::testing::Test {
     if (dd4_) std::exchange(dd4_, nullptr)->Release();
     if (dd_) std::exchange(dd_, nullptr)->Release();
   }
-  int baseDD_ = 0;
+  int base_dd_ = 0;
   IDirectDraw* dd_ = nullptr;
   ddraw::IDirectDraw4* dd4_ = nullptr;
 };
@@ -118,7 +118,7 @@ TEST_F(D3DTest, TheDirectDrawObjectOffersTheDirect3DInterfacesOfItsKindAndCounts
 
   // Holding only a Direct3D interface keeps the whole object alive.
   Close();
-  EXPECT_GT(ddraw::LiveObjectCount(), baseDD_);
+  EXPECT_GT(ddraw::LiveObjectCount(), base_dd_);
   EXPECT_EQ(LiveObjectCount(), 1);
   d1->Release();
   d2->Release();
@@ -306,7 +306,7 @@ TEST_F(D3DTest, DevicesKeepRenderStatesOfferTheirVersionsAndHoldTheirTarget) {
   target->Release();
   d3->Release();
   Close();
-  EXPECT_GT(ddraw::LiveObjectCount(), baseDD_);
+  EXPECT_GT(ddraw::LiveObjectCount(), base_dd_);
   dev1->Release();
   dev2->Release();
   EXPECT_EQ(dev->Release(), 0u);

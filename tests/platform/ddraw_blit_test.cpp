@@ -17,25 +17,25 @@ using win::LONG;
 using win::RECT;
 
 struct Image {
-  std::vector<std::uint8_t> memory;
-  PixelView view;
+  std::vector<std::uint8_t> Memory;
+  PixelView View;
   Image(LONG w, LONG h, std::uint32_t bits, LONG extraPitch = 0) {
     const LONG pitch = static_cast<LONG>(((w * bits + 31) / 32) * 4) + extraPitch;
-    memory.resize(static_cast<std::size_t>(pitch) * h);
-    view = PixelView{memory.data(), pitch, w, h, bits};
+    Memory.resize(static_cast<std::size_t>(pitch) * h);
+    View = PixelView{Memory.data(), pitch, w, h, bits};
   }
-  Image(const Image& o) : memory(o.memory), view(o.view) { view.Bits = memory.data(); }
+  Image(const Image& o) : Memory(o.Memory), View(o.View) { View.Bits = Memory.data(); }
 };
 
 // Pixels drawn from a few values so that colour keys hit often.
 void Scribble(Image& img, std::mt19937& rng) {
   std::uniform_int_distribution<int> small(0, 5);
   std::uniform_int_distribution<std::uint32_t> any;
-  for (LONG y = 0; y < img.view.Height; ++y)
-    for (LONG x = 0; x < img.view.Width; ++x) {
+  for (LONG y = 0; y < img.View.Height; ++y)
+    for (LONG x = 0; x < img.View.Width; ++x) {
       const int pick = small(rng);
       const std::uint32_t v = pick < 3 ? static_cast<std::uint32_t>(pick) : any(rng);
-      pixels::PutPixel(img.view, x, y, v);
+      pixels::PutPixel(img.View, x, y, v);
     }
 }
 
@@ -49,13 +49,13 @@ RECT RandomRect(std::mt19937& rng, LONG w, LONG h) {
 
 // Every pixel including padding bytes must agree.
 void ExpectSame(const Image& fast, const Image& ref, const char* what, int round) {
-  ASSERT_EQ(fast.memory.size(), ref.memory.size());
-  for (LONG y = 0; y < fast.view.Height; ++y)
-    for (LONG x = 0; x < fast.view.Width; ++x) {
-      const auto a = pixels::GetPixel(fast.view, x, y);
-      const auto b = pixels::GetPixel(ref.view, x, y);
+  ASSERT_EQ(fast.Memory.size(), ref.Memory.size());
+  for (LONG y = 0; y < fast.View.Height; ++y)
+    for (LONG x = 0; x < fast.View.Width; ++x) {
+      const auto a = pixels::GetPixel(fast.View, x, y);
+      const auto b = pixels::GetPixel(ref.View, x, y);
       if (a != b) {
-        ADD_FAILURE() << what << " round " << round << " bits " << fast.view.BitCount << " differs at (" << x << ", "
+        ADD_FAILURE() << what << " round " << round << " bits " << fast.View.BitCount << " differs at (" << x << ", "
                       << y << "): " << a << " vs " << b;
         return;
       }
@@ -71,20 +71,20 @@ TEST_P(BlitFormats, OneToOneCopiesMatchTheReferenceWithAndWithoutKeys) {
     Image src(53, 41, bits), dst(67, 39, bits, round % 2 ? 4 : 0);
     Scribble(src, rng);
     Scribble(dst, rng);
-    const RECT sr = RandomRect(rng, src.view.Width, src.view.Height);
-    if (sr.right - sr.left > dst.view.Width || sr.bottom - sr.top > dst.view.Height) continue;
-    std::uniform_int_distribution<LONG> px(0, dst.view.Width - (sr.right - sr.left));
-    std::uniform_int_distribution<LONG> py(0, dst.view.Height - (sr.bottom - sr.top));
+    const RECT sr = RandomRect(rng, src.View.Width, src.View.Height);
+    if (sr.right - sr.left > dst.View.Width || sr.bottom - sr.top > dst.View.Height) continue;
+    std::uniform_int_distribution<LONG> px(0, dst.View.Width - (sr.right - sr.left));
+    std::uniform_int_distribution<LONG> py(0, dst.View.Height - (sr.bottom - sr.top));
     const LONG x = px(rng), y = py(rng);
     KeyRange key{static_cast<std::uint32_t>(round % 3), static_cast<std::uint32_t>(round % 3 + (round % 4 == 0 ? 1 : 0))};
     const KeyRange* k = round % 5 == 0 ? nullptr : &key;
     Image fast(dst), ref(dst);
-    ddraw::blit::Copy(fast.view, x, y, src.view, sr, k);
+    ddraw::blit::Copy(fast.View, x, y, src.View, sr, k);
     BltParams p;
     p.Dest = p.Clip = RECT{x, y, x + sr.right - sr.left, y + sr.bottom - sr.top};
     p.Source = sr;
     p.SourceKey = k;
-    ddraw::blit::reference::Blit(ref.view, src.view, p);
+    ddraw::blit::reference::Blit(ref.View, src.View, p);
     ExpectSame(fast, ref, "copy", round);
   }
 }
@@ -98,22 +98,22 @@ TEST_P(BlitFormats, RunByRunCopiesOfKeyedSourcesMatchTheReference) {
     // Long opaque runs between keyed gaps, as in a wide sprite; the first rows wholly keyed.
     for (LONG y = 0; y < 23; ++y)
       for (LONG x = 0; x < 700; ++x)
-        pixels::PutPixel(src.view, x, y, y < 2 || (x + 37 * y + round) % 700 < 40 ? 1 : 7 + x % 200);
+        pixels::PutPixel(src.View, x, y, y < 2 || (x + 37 * y + round) % 700 < 40 ? 1 : 7 + x % 200);
     const KeyRange key{1, 1};
     ddraw::blit::KeySpans spans;
-    ddraw::blit::BuildSpans(src.view, 1, key, spans);
+    ddraw::blit::BuildSpans(src.View, 1, key, spans);
     ASSERT_EQ(spans.Worthwhile, bits >= 8);
     // Whole and clipped source rectangles both.
     const RECT sr = round % 4 == 0 ? RECT{0, 0, 700, 23} : RandomRect(rng, 700, 23);
     const LONG x = std::uniform_int_distribution<LONG>(0, 720 - (sr.right - sr.left))(rng);
     const LONG y = std::uniform_int_distribution<LONG>(0, 30 - (sr.bottom - sr.top))(rng);
     Image fast(dst), ref(dst);
-    ddraw::blit::Copy(fast.view, x, y, src.view, sr, &key, &spans);
+    ddraw::blit::Copy(fast.View, x, y, src.View, sr, &key, &spans);
     BltParams p;
     p.Dest = p.Clip = RECT{x, y, x + sr.right - sr.left, y + sr.bottom - sr.top};
     p.Source = sr;
     p.SourceKey = &key;
-    ddraw::blit::reference::Blit(ref.view, src.view, p);
+    ddraw::blit::reference::Blit(ref.View, src.View, p);
     ExpectSame(fast, ref, "spans", round);
   }
 }
@@ -124,7 +124,7 @@ TEST_P(BlitFormats, ShortRunsAreLeftToThePixelTest) {
   Image src(64, 16, bits);
   Scribble(src, rng);
   ddraw::blit::KeySpans spans;
-  ddraw::blit::BuildSpans(src.view, 1, KeyRange{1, 1}, spans);
+  ddraw::blit::BuildSpans(src.View, 1, KeyRange{1, 1}, spans);
   EXPECT_FALSE(spans.Worthwhile);
   EXPECT_TRUE(spans.Packed.empty());
 }
@@ -137,9 +137,9 @@ TEST_P(BlitFormats, StretchedMirroredClippedAndDestKeyedBlitsMatchTheReference) 
     Scribble(src, rng);
     Scribble(dst, rng);
     BltParams p;
-    p.Source = RandomRect(rng, src.view.Width, src.view.Height);
-    p.Dest = RandomRect(rng, dst.view.Width, dst.view.Height);
-    p.Clip = RandomRect(rng, dst.view.Width, dst.view.Height);
+    p.Source = RandomRect(rng, src.View.Width, src.View.Height);
+    p.Dest = RandomRect(rng, dst.View.Width, dst.View.Height);
+    p.Clip = RandomRect(rng, dst.View.Width, dst.View.Height);
     if (round % 4 == 0) p.Clip = p.Dest;
     p.MirrorLeftRight = round % 2 == 1;
     p.MirrorUpDown = round % 3 == 1;
@@ -147,8 +147,8 @@ TEST_P(BlitFormats, StretchedMirroredClippedAndDestKeyedBlitsMatchTheReference) 
     p.SourceKey = round % 5 < 3 ? &sk : nullptr;
     p.DestKey = round % 7 == 0 ? &dk : nullptr;
     Image fast(dst), ref(dst);
-    ddraw::blit::Blit(fast.view, src.view, p);
-    ddraw::blit::reference::Blit(ref.view, src.view, p);
+    ddraw::blit::Blit(fast.View, src.View, p);
+    ddraw::blit::reference::Blit(ref.View, src.View, p);
     ExpectSame(fast, ref, "blit", round);
   }
 }
@@ -169,8 +169,8 @@ TEST_P(BlitFormats, BlitsWithinOneSurfaceReadTheSourceBeforeWriting) {
     p.SourceKey = round % 2 ? &k : nullptr;
     p.MirrorLeftRight = round % 3 == 2;
     Image fast(img), ref(img);
-    ddraw::blit::Blit(fast.view, fast.view, p);
-    ddraw::blit::reference::Blit(ref.view, ref.view, p);
+    ddraw::blit::Blit(fast.View, fast.View, p);
+    ddraw::blit::reference::Blit(ref.View, ref.View, p);
     ExpectSame(fast, ref, "overlap", round);
   }
 }
@@ -179,17 +179,17 @@ INSTANTIATE_TEST_SUITE_P(AllDepths, BlitFormats, ::testing::Values(1u, 2u, 4u, 8
 
 TEST(BlitReference, StretchingTakesTheNearestLeftSourcePixelAndMirroringReversesIt) {
   Image src(4, 1, 8), dst(8, 1, 8);
-  for (LONG x = 0; x < 4; ++x) pixels::PutPixel(src.view, x, 0, 10 + x);
+  for (LONG x = 0; x < 4; ++x) pixels::PutPixel(src.View, x, 0, 10 + x);
   BltParams p;
   p.Source = RECT{0, 0, 4, 1};
   p.Dest = p.Clip = RECT{0, 0, 8, 1};
-  ddraw::blit::Blit(dst.view, src.view, p);
+  ddraw::blit::Blit(dst.View, src.View, p);
   const std::uint8_t stretched[8] = {10, 10, 11, 11, 12, 12, 13, 13};
-  EXPECT_EQ(std::memcmp(dst.memory.data(), stretched, 8), 0);
+  EXPECT_EQ(std::memcmp(dst.Memory.data(), stretched, 8), 0);
   p.MirrorLeftRight = true;
-  ddraw::blit::Blit(dst.view, src.view, p);
+  ddraw::blit::Blit(dst.View, src.View, p);
   const std::uint8_t mirrored[8] = {13, 13, 12, 12, 11, 11, 10, 10};
-  EXPECT_EQ(std::memcmp(dst.memory.data(), mirrored, 8), 0);
+  EXPECT_EQ(std::memcmp(dst.Memory.data(), mirrored, 8), 0);
 }
 
 }  // namespace

@@ -545,16 +545,16 @@ TEST_F(DDrawTest, WaitForVerticalBlankIsPacedBy60HzOnThePlatformClock) {
 }
 
 struct RecordingPresenter : Presenter {
-  int frames = 0;
-  int modes = 0;
-  double rate = 0;
-  Frame last;
-  double ScreenRefreshRate() override { return rate; }
+  int Frames = 0;
+  int Modes = 0;
+  double Rate = 0;
+  Frame Last;
+  double ScreenRefreshRate() override { return Rate; }
   void Present(const Frame& f) override {
-    ++frames;
-    last = f;
+    ++Frames;
+    Last = f;
   }
-  void DisplayModeChanged(const DisplayMode&, bool, HWND) override { ++modes; }
+  void DisplayModeChanged(const DisplayMode&, bool, HWND) override { ++Modes; }
 };
 
 TEST_F(DDrawTest, ThePrimarySurfaceReachesThePresenter) {
@@ -563,7 +563,7 @@ TEST_F(DDrawTest, ThePrimarySurfaceReachesThePresenter) {
   IDirectDraw* dd = Open1();
   ASSERT_EQ(dd->SetCooperativeLevel(FakeWindow(3), DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DD_OK);
   ASSERT_EQ(dd->SetDisplayMode(640, 480, 16), DD_OK);
-  EXPECT_GE(presenter.modes, 2);
+  EXPECT_GE(presenter.Modes, 2);
   DDSURFACEDESC d;
   d.dwSize = sizeof(d);
   d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
@@ -571,20 +571,20 @@ TEST_F(DDrawTest, ThePrimarySurfaceReachesThePresenter) {
   d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
   IDirectDrawSurface* front = Make(dd, d);
   ASSERT_NE(front, nullptr);
-  const int before = presenter.frames;
+  const int before = presenter.Frames;
   ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
-  EXPECT_EQ(presenter.frames, before + 1);
-  EXPECT_TRUE(presenter.last.Exclusive);
-  EXPECT_EQ(presenter.last.Window, FakeWindow(3));
-  EXPECT_EQ(presenter.last.Width, 640u);
-  EXPECT_EQ(presenter.last.BitCount, 16u);
+  EXPECT_EQ(presenter.Frames, before + 1);
+  EXPECT_TRUE(presenter.Last.Exclusive);
+  EXPECT_EQ(presenter.Last.Window, FakeWindow(3));
+  EXPECT_EQ(presenter.Last.Width, 640u);
+  EXPECT_EQ(presenter.Last.BitCount, 16u);
   // Three buffers rotate: after three flips the first is in front again.
-  const std::uint8_t* first = presenter.last.Bits;
+  const std::uint8_t* first = presenter.Last.Bits;
   front->Flip(nullptr, DDFLIP_NOVSYNC);
   front->Flip(nullptr, DDFLIP_NOVSYNC);
-  EXPECT_NE(presenter.last.Bits, first);
+  EXPECT_NE(presenter.Last.Bits, first);
   front->Flip(nullptr, DDFLIP_NOVSYNC);
-  EXPECT_EQ(presenter.last.Bits, first);
+  EXPECT_EQ(presenter.Last.Bits, first);
   SetPresenter(nullptr);
 }
 
@@ -608,9 +608,9 @@ TEST_F(DDrawTest, FullScreenFlipsKeepToTheRetraceUnlessToldNotTo) {
   for (int i = 0; i < 61; ++i) ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
   EXPECT_EQ(mm::timeGetTime(), 2000u);
   // Without DDFLIP_WAIT a flip while the last one is pending is refused and changes nothing.
-  const int shown = presenter.frames;
+  const int shown = presenter.Frames;
   EXPECT_EQ(front->Flip(nullptr, 0), DDERR_WASSTILLDRAWING);
-  EXPECT_EQ(presenter.frames, shown);
+  EXPECT_EQ(presenter.Frames, shown);
   // Once that retrace has passed, the flip goes through without waiting.
   mm::SetVirtualTime(2020);
   EXPECT_EQ(front->Flip(nullptr, 0), DD_OK);
@@ -620,7 +620,7 @@ TEST_F(DDrawTest, FullScreenFlipsKeepToTheRetraceUnlessToldNotTo) {
   EXPECT_EQ(mm::timeGetTime(), 2020u);
 
   // The screen's own rate wins over the mode's: 10 flips at 100 Hz take 90 ms.
-  presenter.rate = 100;
+  presenter.Rate = 100;
   mm::SetVirtualTime(5000);
   for (int i = 0; i < 10; ++i) ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
   EXPECT_EQ(mm::timeGetTime(), 5090u);

@@ -46,22 +46,22 @@ class VirtualStick {
 
 // A data format built from what the device enumerates, as applications do.
 struct EnumeratedFormat {
-  std::vector<GUID> guids = std::vector<GUID>(64);
-  std::vector<DIOBJECTDATAFORMAT> objects;
-  DIDATAFORMAT format{};
+  std::vector<GUID> Guids = std::vector<GUID>(64);
+  std::vector<DIOBJECTDATAFORMAT> Objects;
+  DIDATAFORMAT Format{};
   explicit EnumeratedFormat(IDirectInputDevice* d) {
-    objects.reserve(64);
+    Objects.reserve(64);
     d->EnumObjects(
         [](const DIDEVICEOBJECTINSTANCEA* o, void* ref) -> BOOL {
           auto* self = static_cast<EnumeratedFormat*>(ref);
-          const std::size_t n = self->objects.size();
-          self->guids[n] = o->guidType;
-          self->objects.push_back({&self->guids[n], o->dwOfs, o->dwType, 0});
+          const std::size_t n = self->Objects.size();
+          self->Guids[n] = o->guidType;
+          self->Objects.push_back({&self->Guids[n], o->dwOfs, o->dwType, 0});
           return DIENUM_CONTINUE;
         },
         this, DIDFT_ALL);
-    format = {sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_ABSAXIS, sizeof(DIJOYSTATE2),
-              static_cast<DWORD>(objects.size()), objects.data()};
+    Format = {sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_ABSAXIS, sizeof(DIJOYSTATE2),
+              static_cast<DWORD>(Objects.size()), Objects.data()};
   }
 };
 
@@ -140,11 +140,11 @@ TEST_F(Joysticks, AVirtualControllerIsEnumeratedDescribedAndReadWithRangeAndDead
   EXPECT_FALSE(caps.dwFlags & DIDC_FORCEFEEDBACK);  // virtual sticks have no haptics
 
   EnumeratedFormat f(d);
-  ASSERT_EQ(f.objects.size(), 8u);
-  EXPECT_EQ(f.objects[1].dwOfs, 4u);  // Y
-  EXPECT_EQ(f.objects[3].dwOfs, 32u);  // the hat
-  EXPECT_EQ(f.objects[4].dwOfs, 48u);  // button 1
-  ASSERT_EQ(d->SetDataFormat(&f.format), DI_OK);
+  ASSERT_EQ(f.Objects.size(), 8u);
+  EXPECT_EQ(f.Objects[1].dwOfs, 4u);  // Y
+  EXPECT_EQ(f.Objects[3].dwOfs, 32u);  // the hat
+  EXPECT_EQ(f.Objects[4].dwOfs, 48u);  // button 1
+  ASSERT_EQ(d->SetDataFormat(&f.Format), DI_OK);
   DIPROPRANGE range{{sizeof(DIPROPRANGE), sizeof(DIPROPHEADER), 0, DIPH_BYOFFSET}, -300, 300};
   ASSERT_EQ(d->SetProperty(MAKEDIPROP(DIPROP_RANGE), &range.diph), DI_OK);
   range.diph.dwObj = 4;
@@ -253,7 +253,7 @@ TEST_F(ForceFeedback, EffectsAreOfferedCheckedDownloadedOnlyWhenHeldExclusivelyA
   EXPECT_EQ(periodic, (std::vector<GUID>{GUID_Sine, GUID_Square}));
 
   EnumeratedFormat f(d);
-  ASSERT_EQ(d->SetDataFormat(&f.format), DI_OK);
+  ASSERT_EQ(d->SetDataFormat(&f.Format), DI_OK);
   DWORD axes[2] = {0, 4};
   LONG dir[2] = {-10000, 10000};
   DIENVELOPE env{sizeof(DIENVELOPE), 0, 0, 0, 0};
@@ -318,7 +318,7 @@ TEST_F(ForceFeedback, ScriptedAxesAreScaledAndAutoCentreReachesTheActuators) {
   IDirectInputDevice2* d = Open(GUID_Joystick);
   ASSERT_NE(d, nullptr);
   EnumeratedFormat f(d);
-  ASSERT_EQ(d->SetDataFormat(&f.format), DI_OK);
+  ASSERT_EQ(d->SetDataFormat(&f.Format), DI_OK);
   DIPROPDWORD ac{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, DIPROPAUTOCENTER_OFF};
   ASSERT_EQ(d->SetProperty(MAKEDIPROP(DIPROP_AUTOCENTER), &ac.diph), DI_OK);
   EXPECT_FALSE(actuators_->AutoCenter);

@@ -27,9 +27,9 @@ win::HINSTANCE Instance() { return kernel::GetModuleHandleA(nullptr); }
 struct KeyboardFormat {
   KeyboardFormat() = default;
   KeyboardFormat(const KeyboardFormat&) = delete;  // points into itself
-  GUID key = GUID_Key;
-  DIOBJECTDATAFORMAT object{&key, 1, DIDFT_BUTTON | DIDFT_ANYINSTANCE, 0};
-  DIDATAFORMAT format{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), 0, 256, 1, &object};
+  GUID Key = GUID_Key;
+  DIOBJECTDATAFORMAT Object{&Key, 1, DIDFT_BUTTON | DIDFT_ANYINSTANCE, 0};
+  DIDATAFORMAT Format{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), 0, 256, 1, &Object};
 };
 
 class DInput : public ::testing::Test {
@@ -58,7 +58,7 @@ class DInput : public ::testing::Test {
   }
   IDirectInputDevice* Keyboard() {
     IDirectInputDevice* d = Make(GUID_SysKeyboard);
-    EXPECT_EQ(d->SetDataFormat(&kf_.format), DI_OK);
+    EXPECT_EQ(d->SetDataFormat(&kf_.Format), DI_OK);
     return d;
   }
   win::HWND Window() {
@@ -179,29 +179,29 @@ TEST_F(DInput, DataFormatsAreCheckedAgainstTheDeviceAndTheStateSize) {
   auto try_format = [&](auto change) {
     KeyboardFormat f;
     change(f);
-    return d->SetDataFormat(&f.format);
+    return d->SetDataFormat(&f.Format);
   };
-  EXPECT_EQ(try_format([](KeyboardFormat& f) { f.format.dwObjSize = 16 + 1; }), DIERR_INVALIDPARAM);
-  EXPECT_EQ(try_format([](KeyboardFormat& f) { f.format.dwDataSize = 255; }), DIERR_INVALIDPARAM);
-  EXPECT_EQ(try_format([](KeyboardFormat& f) { f.object.dwOfs = 256; }), DIERR_INVALIDPARAM);  // past the record
+  EXPECT_EQ(try_format([](KeyboardFormat& f) { f.Format.dwObjSize = 16 + 1; }), DIERR_INVALIDPARAM);
+  EXPECT_EQ(try_format([](KeyboardFormat& f) { f.Format.dwDataSize = 255; }), DIERR_INVALIDPARAM);
+  EXPECT_EQ(try_format([](KeyboardFormat& f) { f.Object.dwOfs = 256; }), DIERR_INVALIDPARAM);  // past the record
   // The keyboard has no axis; an optional one is simply left out.
   EXPECT_EQ(try_format([](KeyboardFormat& f) {
-              f.key = GUID_XAxis;
-              f.object.dwType = DIDFT_AXIS | DIDFT_ANYINSTANCE;
+              f.Key = GUID_XAxis;
+              f.Object.dwType = DIDFT_AXIS | DIDFT_ANYINSTANCE;
             }),
             DIERR_INVALIDPARAM);
   EXPECT_EQ(try_format([](KeyboardFormat& f) {
-              f.key = GUID_XAxis;
-              f.object.dwOfs = 4;
-              f.object.dwType = DIDFT_AXIS | DIDFT_ANYINSTANCE | DIDFT_OPTIONAL;
+              f.Key = GUID_XAxis;
+              f.Object.dwOfs = 4;
+              f.Object.dwType = DIDFT_AXIS | DIDFT_ANYINSTANCE | DIDFT_OPTIONAL;
             }),
             DI_OK);
 
-  ASSERT_EQ(d->SetDataFormat(&kf_.format), DI_OK);
+  ASSERT_EQ(d->SetDataFormat(&kf_.Format), DI_OK);
   EXPECT_EQ(d->GetDeviceState(256, keys.data()), DIERR_NOTACQUIRED);
   ASSERT_EQ(d->Acquire(), DI_OK);
   EXPECT_EQ(d->Acquire(), DI_NOEFFECT);
-  EXPECT_EQ(d->SetDataFormat(&kf_.format), DIERR_ACQUIRED);
+  EXPECT_EQ(d->SetDataFormat(&kf_.Format), DIERR_ACQUIRED);
   EXPECT_EQ(d->GetDeviceState(128, keys.data()), DIERR_INVALIDPARAM);
 
   // A small format places one chosen key where the application wants it.

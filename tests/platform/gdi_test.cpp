@@ -17,9 +17,9 @@ using namespace gdi;
 namespace {
 
 struct Format {
-  int bits;
-  DWORD r, g, b;
-  const char* name;
+  int Bits;
+  DWORD R, G, B;
+  const char* Name;
 };
 
 const Format kFormats[] = {
@@ -32,30 +32,30 @@ const Format kFormats[] = {
 
 // A surface in memory with guard bytes around every row.
 struct Buffer {
-  detail::Surface s;
-  std::vector<std::uint8_t> mem;
+  detail::Surface S;
+  std::vector<std::uint8_t> Mem;
   static constexpr int kGuard = 8;
 
   Buffer(const Format& f, int w, int h, bool topDown, std::mt19937& rng) {
-    s.width = w;
-    s.height = h;
-    s.bitCount = f.bits;
-    s.masks[0] = f.r;
-    s.masks[1] = f.g;
-    s.masks[2] = f.b;
-    s.Classify();
-    s.pitch = static_cast<std::intptr_t>(((w * f.bits + 31) / 32) * 4 + 2 * kGuard);
-    s.topDown = topDown;
-    mem.resize(static_cast<std::size_t>(s.pitch * h));
-    for (auto& b : mem) b = static_cast<std::uint8_t>(rng());
-    s.bits = mem.data() + kGuard;
-    if (f.bits <= 8) {
-      s.colorCount = 1 << f.bits;
-      for (int i = 0; i < s.colorCount; ++i)
-        s.colors[i] = RGBQUAD{static_cast<BYTE>(rng()), static_cast<BYTE>(rng()), static_cast<BYTE>(rng()), 0};
+    S.Width = w;
+    S.Height = h;
+    S.BitCount = f.Bits;
+    S.Masks[0] = f.R;
+    S.Masks[1] = f.G;
+    S.Masks[2] = f.B;
+    S.Classify();
+    S.Pitch = static_cast<std::intptr_t>(((w * f.Bits + 31) / 32) * 4 + 2 * kGuard);
+    S.TopDown = topDown;
+    Mem.resize(static_cast<std::size_t>(S.Pitch * h));
+    for (auto& b : Mem) b = static_cast<std::uint8_t>(rng());
+    S.Bits = Mem.data() + kGuard;
+    if (f.Bits <= 8) {
+      S.ColorCount = 1 << f.Bits;
+      for (int i = 0; i < S.ColorCount; ++i)
+        S.Colors[i] = RGBQUAD{static_cast<BYTE>(rng()), static_cast<BYTE>(rng()), static_cast<BYTE>(rng()), 0};
     }
   }
-  Buffer(const Buffer& o) : s(o.s), mem(o.mem) { s.bits = mem.data() + kGuard; }
+  Buffer(const Buffer& o) : S(o.S), Mem(o.Mem) { S.Bits = Mem.data() + kGuard; }
 };
 
 }  // namespace
@@ -71,27 +71,27 @@ TEST(GdiBlit, FastPathsMatchTheReferencePath) {
       for (int round = 0; round < 6; ++round) {
         Buffer src(sf, 1 + rng() % 23, 1 + rng() % 17, rng() & 1, rng);
         Buffer dst(df, 1 + rng() % 29, 1 + rng() % 19, rng() & 1, rng);
-        if (round == 0 && sf.bits <= 8 && df.bits == sf.bits) std::memcpy(dst.s.colors, src.s.colors, sizeof src.s.colors);
+        if (round == 0 && sf.Bits <= 8 && df.Bits == sf.Bits) std::memcpy(dst.S.Colors, src.S.Colors, sizeof src.S.Colors);
         Buffer ref = dst;
         detail::BlitRequest r;
-        r.src = &src.s;
+        r.Src = &src.S;
         auto coord = [&](int range) { return static_cast<int>(rng() % (range + 8)) - 4; };
-        r.xDest = coord(dst.s.width);
-        r.yDest = coord(dst.s.height);
-        r.wDest = static_cast<int>(rng() % 40) - (round == 5 ? 20 : 0);
-        r.hDest = static_cast<int>(rng() % 30) - (round == 4 ? 15 : 0);
-        r.xSrc = coord(src.s.width);
-        r.ySrc = coord(src.s.height);
-        r.wSrc = round < 2 ? r.wDest : static_cast<int>(rng() % 30);
-        r.hSrc = round < 2 ? r.hDest : static_cast<int>(rng() % 25);
-        r.rop = rops[rng() % std::size(rops)];
-        r.brush = 0x00336699;
-        r.hasBrush = true;
-        r.dst = &dst.s;
+        r.XDest = coord(dst.S.Width);
+        r.YDest = coord(dst.S.Height);
+        r.WDest = static_cast<int>(rng() % 40) - (round == 5 ? 20 : 0);
+        r.HDest = static_cast<int>(rng() % 30) - (round == 4 ? 15 : 0);
+        r.XSrc = coord(src.S.Width);
+        r.YSrc = coord(src.S.Height);
+        r.WSrc = round < 2 ? r.WDest : static_cast<int>(rng() % 30);
+        r.HSrc = round < 2 ? r.HDest : static_cast<int>(rng() % 25);
+        r.Rop = rops[rng() % std::size(rops)];
+        r.BrushColor = 0x00336699;
+        r.HasBrush = true;
+        r.Dst = &dst.S;
         detail::Blit(r);
-        r.dst = &ref.s;
+        r.Dst = &ref.S;
         detail::BlitReference(r);
-        ASSERT_EQ(dst.mem, ref.mem) << sf.name << " -> " << df.name << " round " << round;
+        ASSERT_EQ(dst.Mem, ref.Mem) << sf.Name << " -> " << df.Name << " round " << round;
         ++cases;
       }
     }
@@ -106,22 +106,22 @@ TEST(GdiBlit, GuardBytesAroundRowsStayUntouched) {
     Buffer dst(f, 13, 9, true, rng);
     const Buffer before = dst;
     detail::BlitRequest r;
-    r.src = &src.s;
-    r.dst = &dst.s;
-    r.xDest = -5;
-    r.yDest = -5;
-    r.wDest = 100;
-    r.hDest = 100;
-    r.wSrc = 40;
-    r.hSrc = 40;
+    r.Src = &src.S;
+    r.Dst = &dst.S;
+    r.XDest = -5;
+    r.YDest = -5;
+    r.WDest = 100;
+    r.HDest = 100;
+    r.WSrc = 40;
+    r.HSrc = 40;
     detail::Blit(r);
-    const std::size_t rowBytes = static_cast<std::size_t>((13 * f.bits + 7) / 8);
+    const std::size_t rowBytes = static_cast<std::size_t>((13 * f.Bits + 7) / 8);
     for (int y = 0; y < 9; ++y) {
-      const std::size_t at = static_cast<std::size_t>(y * dst.s.pitch);
-      for (int g = 0; g < Buffer::kGuard; ++g) EXPECT_EQ(dst.mem[at + g], before.mem[at + g]) << f.name;
-      const std::size_t tail = at + Buffer::kGuard + static_cast<std::size_t>(((13 * f.bits + 31) / 32) * 4);
-      for (std::size_t k = tail; k < at + static_cast<std::size_t>(dst.s.pitch); ++k)
-        EXPECT_EQ(dst.mem[k], before.mem[k]) << f.name;
+      const std::size_t at = static_cast<std::size_t>(y * dst.S.Pitch);
+      for (int g = 0; g < Buffer::kGuard; ++g) EXPECT_EQ(dst.Mem[at + g], before.Mem[at + g]) << f.Name;
+      const std::size_t tail = at + Buffer::kGuard + static_cast<std::size_t>(((13 * f.Bits + 31) / 32) * 4);
+      for (std::size_t k = tail; k < at + static_cast<std::size_t>(dst.S.Pitch); ++k)
+        EXPECT_EQ(dst.Mem[k], before.Mem[k]) << f.Name;
       (void)rowBytes;
     }
   }
@@ -131,37 +131,37 @@ namespace {
 
 // A DC over a small top-down 32-bit buffer.
 struct Dc32 {
-  int w, h;
-  std::vector<std::uint32_t> px;
-  HDC dc;
-  Dc32(int w_, int h_, std::uint32_t fill = 0) : w(w_), h(h_), px(static_cast<std::size_t>(w_ * h_), fill) {
+  int W, H;
+  std::vector<std::uint32_t> Px;
+  HDC Dc;
+  Dc32(int w_, int h_, std::uint32_t fill = 0) : W(w_), H(h_), Px(static_cast<std::size_t>(w_ * h_), fill) {
     MemoryFormat f;
-    f.Width = w;
-    f.Height = h;
+    f.Width = W;
+    f.Height = H;
     f.BitCount = 32;
-    f.Pitch = 4 * w;
-    f.Bits = px.data();
-    dc = CreateMemoryFormatDC(f);
+    f.Pitch = 4 * W;
+    f.Bits = Px.data();
+    Dc = CreateMemoryFormatDC(f);
   }
-  ~Dc32() { DeleteDC(dc); }
-  std::uint32_t At(int x, int y) const { return px[static_cast<std::size_t>(y * w + x)]; }
+  ~Dc32() { DeleteDC(Dc); }
+  std::uint32_t At(int x, int y) const { return Px[static_cast<std::size_t>(y * W + x)]; }
 };
 
 struct Info8 {
-  BITMAPINFOHEADER h{};
-  RGBQUAD colors[256]{};
+  BITMAPINFOHEADER H{};
+  RGBQUAD Colors[256]{};
   Info8(int w, int hgt, DWORD compression, DWORD sizeImage, int bits = 8) {
-    h.biSize = 40;
-    h.biWidth = w;
-    h.biHeight = hgt;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<WORD>(bits);
-    h.biCompression = compression;
-    h.biSizeImage = sizeImage;
-    for (int i = 0; i < 256; ++i) colors[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(i * 2), static_cast<BYTE>(255 - i), 0};
+    H.biSize = 40;
+    H.biWidth = w;
+    H.biHeight = hgt;
+    H.biPlanes = 1;
+    H.biBitCount = static_cast<WORD>(bits);
+    H.biCompression = compression;
+    H.biSizeImage = sizeImage;
+    for (int i = 0; i < 256; ++i) Colors[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(i * 2), static_cast<BYTE>(255 - i), 0};
   }
   const BITMAPINFO* Info() const { return reinterpret_cast<const BITMAPINFO*>(this); }
-  std::uint32_t Rgb(int i) const { return (std::uint32_t(colors[i].rgbRed) << 16) | (colors[i].rgbGreen << 8) | colors[i].rgbBlue; }
+  std::uint32_t Rgb(int i) const { return (std::uint32_t(Colors[i].rgbRed) << 16) | (Colors[i].rgbGreen << 8) | Colors[i].rgbBlue; }
 };
 
 }  // namespace
@@ -210,25 +210,25 @@ TEST(GdiStretchDIBits, PlainRowsBottomUpAndTopDown) {
   Info8 bi(2, 2, win::BI_RGB, 0);
   const std::uint8_t bits[8] = {1, 2, 0, 0, 3, 4, 0, 0};  // bottom row first
   Dc32 t(4, 4, 0xEEEEEEEE);
-  EXPECT_EQ(StretchDIBits(t.dc, 1, 1, 2, 2, 0, 0, 2, 2, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY), 2);
+  EXPECT_EQ(StretchDIBits(t.Dc, 1, 1, 2, 2, 0, 0, 2, 2, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY), 2);
   EXPECT_EQ(t.At(1, 1), bi.Rgb(3));
   EXPECT_EQ(t.At(2, 1), bi.Rgb(4));
   EXPECT_EQ(t.At(1, 2), bi.Rgb(1));
   EXPECT_EQ(t.At(0, 0), 0xEEEEEEEEu);
   // A source rectangle counts from the bottom row: (1, 0, 1, 1) is the pixel 2.
-  StretchDIBits(t.dc, 0, 0, 1, 1, 1, 0, 1, 1, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY);
+  StretchDIBits(t.Dc, 0, 0, 1, 1, 1, 0, 1, 1, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY);
   EXPECT_EQ(t.At(0, 0), bi.Rgb(2));
-  bi.h.biHeight = -2;  // top down: the first row is the top
-  StretchDIBits(t.dc, 0, 0, 2, 2, 0, 0, 2, 2, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY);
+  bi.H.biHeight = -2;  // top down: the first row is the top
+  StretchDIBits(t.Dc, 0, 0, 2, 2, 0, 0, 2, 2, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY);
   EXPECT_EQ(t.At(0, 0), bi.Rgb(1));
   EXPECT_EQ(t.At(1, 1), bi.Rgb(4));
   // Stretched 1 -> 3 pixels: the one source pixel fills all three (row 1 from the top here).
-  StretchDIBits(t.dc, 0, 3, 3, 1, 0, 1, 1, 1, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY);
+  StretchDIBits(t.Dc, 0, 3, 3, 1, 0, 1, 1, 1, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY);
   EXPECT_EQ(t.At(0, 3), bi.Rgb(3));
   EXPECT_EQ(t.At(2, 3), bi.Rgb(3));
   // Headers it cannot draw.
-  bi.h.biCompression = 7;
-  EXPECT_EQ(StretchDIBits(t.dc, 0, 0, 2, 2, 0, 0, 2, 2, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
+  bi.H.biCompression = 7;
+  EXPECT_EQ(StretchDIBits(t.Dc, 0, 0, 2, 2, 0, 0, 2, 2, bits, bi.Info(), DIB_RGB_COLORS, SRCCOPY), 0);
 }
 
 TEST(GdiStretchDIBits, RleIsDrawnFromTheCompressedBytes) {
@@ -238,7 +238,7 @@ TEST(GdiStretchDIBits, RleIsDrawnFromTheCompressedBytes) {
                               20, 3, 0, 2, 0, 9, 4, 4, 0, 1};
   Info8 bi(6, 3, win::BI_RLE8, sizeof rle);
   Dc32 t(6, 3, 0xEEEEEEEE);
-  StretchDIBits(t.dc, 0, 0, 6, 3, 0, 0, 6, 3, rle, bi.Info(), DIB_RGB_COLORS, SRCCOPY);
+  StretchDIBits(t.Dc, 0, 0, 6, 3, 0, 0, 6, 3, rle, bi.Info(), DIB_RGB_COLORS, SRCCOPY);
   const std::uint32_t E = 0xEEEEEEEE;
   const std::uint32_t bottom[6] = {bi.Rgb(7), bi.Rgb(7), bi.Rgb(9), bi.Rgb(8), bi.Rgb(7), E};
   const std::uint32_t middle[6] = {bi.Rgb(5), E, E, bi.Rgb(6), E, E};
@@ -251,13 +251,13 @@ TEST(GdiStretchDIBits, RleIsDrawnFromTheCompressedBytes) {
   const std::uint8_t rle4[] = {3, 0x12, 0, 3, 0x45, 0x60, 0, 1};
   Info8 b4(6, 1, win::BI_RLE4, sizeof rle4, 4);
   Dc32 t4(6, 1, E);
-  StretchDIBits(t4.dc, 0, 0, 6, 1, 0, 0, 6, 1, rle4, b4.Info(), DIB_RGB_COLORS, SRCCOPY);
+  StretchDIBits(t4.Dc, 0, 0, 6, 1, 0, 0, 6, 1, rle4, b4.Info(), DIB_RGB_COLORS, SRCCOPY);
   const int want[6] = {1, 2, 1, 4, 5, 6};
   for (int x = 0; x < 6; ++x) EXPECT_EQ(t4.At(x, 0), b4.Rgb(want[x])) << x;
   // Data that ends in the middle of an absolute run or a delta stops there.
   const std::uint8_t cut[] = {0, 5, 1, 2};
   Dc32 t5(6, 1, E);
-  StretchDIBits(t5.dc, 0, 0, 6, 1, 0, 0, 6, 1, cut, Info8(6, 1, win::BI_RLE8, sizeof cut).Info(), DIB_RGB_COLORS,
+  StretchDIBits(t5.Dc, 0, 0, 6, 1, 0, 0, 6, 1, cut, Info8(6, 1, win::BI_RLE8, sizeof cut).Info(), DIB_RGB_COLORS,
                 SRCCOPY);
   EXPECT_EQ(t5.At(1, 0), bi.Rgb(2));
   EXPECT_EQ(t5.At(2, 0), E);
@@ -282,16 +282,16 @@ TEST(GdiStretchDIBits, RleAndPlainDataDrawAlike) {
   Info8 bp(w, h, win::BI_RGB, 0), br(w, h, win::BI_RLE8, static_cast<DWORD>(rle.size()));
   for (auto [dw, dh, dx] : {std::tuple{37, 23, 0}, std::tuple{74, 11, -5}, std::tuple{-20, 40, 3}}) {
     Dc32 a(50, 30), b(50, 30);
-    StretchDIBits(a.dc, dx, 2, dw, dh, 0, 0, w, h, plain.data(), bp.Info(), DIB_RGB_COLORS, SRCCOPY);
-    StretchDIBits(b.dc, dx, 2, dw, dh, 0, 0, w, h, rle.data(), br.Info(), DIB_RGB_COLORS, SRCCOPY);
-    EXPECT_EQ(a.px, b.px) << dw << "x" << dh;
+    StretchDIBits(a.Dc, dx, 2, dw, dh, 0, 0, w, h, plain.data(), bp.Info(), DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(b.Dc, dx, 2, dw, dh, 0, 0, w, h, rle.data(), br.Info(), DIB_RGB_COLORS, SRCCOPY);
+    EXPECT_EQ(a.Px, b.Px) << dw << "x" << dh;
   }
 }
 
 TEST(GdiObjects, DibSectionsBitmapsAndSelection) {
   Info8 bi(33, -2, win::BI_RGB, 0, 1);
-  bi.colors[0] = RGBQUAD{0, 0, 0, 0};
-  bi.colors[1] = RGBQUAD{255, 255, 255, 0};
+  bi.Colors[0] = RGBQUAD{0, 0, 0, 0};
+  bi.Colors[1] = RGBQUAD{255, 255, 255, 0};
   void* bits = nullptr;
   HBITMAP h = CreateDIBSection(nullptr, bi.Info(), DIB_RGB_COLORS, &bits, nullptr, 0);
   ASSERT_NE(h, nullptr);
@@ -456,13 +456,13 @@ TEST(GdiMemoryFormat, DcOverCallerMemoryHonoursPitchAndDirection) {
 
 TEST(GdiBitBlt, OverlappingBlitWithinOneBitmap) {
   Dc32 t(5, 1);
-  for (int x = 0; x < 5; ++x) t.px[static_cast<std::size_t>(x)] = static_cast<std::uint32_t>(x + 1);
-  BitBlt(t.dc, 1, 0, 4, 1, t.dc, 0, 0, SRCCOPY);
-  EXPECT_EQ(t.px, (std::vector<std::uint32_t>{1, 1, 2, 3, 4}));
-  EXPECT_EQ(PatBlt(t.dc, 0, 0, 2, 1, BLACKNESS), win::TRUE);
+  for (int x = 0; x < 5; ++x) t.Px[static_cast<std::size_t>(x)] = static_cast<std::uint32_t>(x + 1);
+  BitBlt(t.Dc, 1, 0, 4, 1, t.Dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(t.Px, (std::vector<std::uint32_t>{1, 1, 2, 3, 4}));
+  EXPECT_EQ(PatBlt(t.Dc, 0, 0, 2, 1, BLACKNESS), win::TRUE);
   EXPECT_EQ(t.At(1, 0), 0u);
-  EXPECT_EQ(PatBlt(t.dc, 0, 0, 2, 1, SRCCOPY), win::FALSE);
-  EXPECT_EQ(BitBlt(t.dc, 0, 0, 1, 1, nullptr, 0, 0, SRCCOPY), win::FALSE);
+  EXPECT_EQ(PatBlt(t.Dc, 0, 0, 2, 1, SRCCOPY), win::FALSE);
+  EXPECT_EQ(BitBlt(t.Dc, 0, 0, 1, 1, nullptr, 0, 0, SRCCOPY), win::FALSE);
 }
 
 TEST(GlobalMemory, MovableBlocksLockAndZeroInit) {

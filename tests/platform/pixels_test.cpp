@@ -19,20 +19,20 @@ using win::RECT;
 struct Guarded {
   static constexpr std::size_t kGuard = 16;
   static constexpr std::uint8_t kFill = 0xA5;
-  std::vector<std::uint8_t> memory;
-  PixelView view;
-  std::size_t offset;
+  std::vector<std::uint8_t> Memory;
+  PixelView View;
+  std::size_t Offset;
   // `offset` bytes before the pixels leave them unaligned for their size.
-  Guarded(LONG w, LONG h, std::uint32_t bits, std::uint8_t initial = 0, std::size_t offset = 0) : offset(offset) {
+  Guarded(LONG w, LONG h, std::uint32_t bits, std::uint8_t initial = 0, std::size_t offset = 0) : Offset(offset) {
     const auto pitch = static_cast<std::ptrdiff_t>(pixels::DibRowBytes(w, static_cast<int>(bits)));
-    memory.assign(2 * kGuard + offset + static_cast<std::size_t>(pitch * h), kFill);
-    std::fill(memory.begin() + kGuard, memory.end() - kGuard, initial);
-    view = PixelView{Bytes(), pitch, w, h, bits};
+    Memory.assign(2 * kGuard + offset + static_cast<std::size_t>(pitch * h), kFill);
+    std::fill(Memory.begin() + kGuard, Memory.end() - kGuard, initial);
+    View = PixelView{Bytes(), pitch, w, h, bits};
   }
-  std::uint8_t* Bytes() { return memory.data() + kGuard + offset; }
+  std::uint8_t* Bytes() { return Memory.data() + kGuard + Offset; }
   bool GuardsIntact() const {
     for (std::size_t i = 0; i < kGuard; ++i)
-      if (memory[i] != kFill || memory[memory.size() - 1 - i] != kFill) return false;
+      if (Memory[i] != kFill || Memory[Memory.size() - 1 - i] != kFill) return false;
     return true;
   }
 };
@@ -40,50 +40,50 @@ struct Guarded {
 TEST(Pixels, ValuesLieInMemoryAsTheFormatsSay) {
   {  // 1 bit: the leftmost pixel is the highest bit
     Guarded g(12, 1, 1);
-    pixels::PutPixel(g.view, 0, 0, 1);
-    pixels::PutPixel(g.view, 9, 0, 3);  // only the lowest bit counts
+    pixels::PutPixel(g.View, 0, 0, 1);
+    pixels::PutPixel(g.View, 9, 0, 3);  // only the lowest bit counts
     EXPECT_EQ(g.Bytes()[0], 0x80);
     EXPECT_EQ(g.Bytes()[1], 0x40);
-    pixels::PutPixel(g.view, 0, 0, 0);
+    pixels::PutPixel(g.View, 0, 0, 0);
     EXPECT_EQ(g.Bytes()[0], 0x00);
-    EXPECT_EQ(pixels::GetPixel(g.view, 9, 0), 1u);
-    EXPECT_EQ(pixels::GetPixel(g.view, 8, 0), 0u);
+    EXPECT_EQ(pixels::GetPixel(g.View, 9, 0), 1u);
+    EXPECT_EQ(pixels::GetPixel(g.View, 8, 0), 0u);
   }
   {  // 2 bits
     Guarded g(4, 1, 2);
-    pixels::PutPixel(g.view, 0, 0, 3);
-    pixels::PutPixel(g.view, 3, 0, 1);
+    pixels::PutPixel(g.View, 0, 0, 3);
+    pixels::PutPixel(g.View, 3, 0, 1);
     EXPECT_EQ(g.Bytes()[0], 0xC1);
   }
   {  // 4 bits: even columns in the high nibble, the neighbour kept
     Guarded g(5, 1, 4, 0xFF);
-    pixels::PutPixel(g.view, 4, 0, 0x3A);
+    pixels::PutPixel(g.View, 4, 0, 0x3A);
     EXPECT_EQ(g.Bytes()[2], 0xAF);
-    pixels::PutPixel(g.view, 1, 0, 0x0);
+    pixels::PutPixel(g.View, 1, 0, 0x0);
     EXPECT_EQ(g.Bytes()[0], 0xF0);
-    EXPECT_EQ(pixels::GetPixel(g.view, 4, 0), 0xAu);
+    EXPECT_EQ(pixels::GetPixel(g.View, 4, 0), 0xAu);
   }
   {  // 16, 24, 32 bits: little-endian
     Guarded g16(3, 1, 16), g24(3, 1, 24), g32(3, 1, 32);
-    pixels::PutPixel(g16.view, 1, 0, 0xFFFF1234u);
-    pixels::PutPixel(g24.view, 1, 0, 0xFF123456u);
-    pixels::PutPixel(g32.view, 1, 0, 0x89ABCDEFu);
+    pixels::PutPixel(g16.View, 1, 0, 0xFFFF1234u);
+    pixels::PutPixel(g24.View, 1, 0, 0xFF123456u);
+    pixels::PutPixel(g32.View, 1, 0, 0x89ABCDEFu);
     const std::uint8_t w16[] = {0, 0, 0x34, 0x12, 0, 0};
     const std::uint8_t w24[] = {0, 0, 0, 0x56, 0x34, 0x12, 0, 0, 0};
     const std::uint8_t w32[] = {0, 0, 0, 0, 0xEF, 0xCD, 0xAB, 0x89, 0, 0, 0, 0};
     EXPECT_EQ(std::vector<std::uint8_t>(g16.Bytes(), g16.Bytes() + 6), std::vector<std::uint8_t>(w16, w16 + 6));
     EXPECT_EQ(std::vector<std::uint8_t>(g24.Bytes(), g24.Bytes() + 9), std::vector<std::uint8_t>(w24, w24 + 9));
     EXPECT_EQ(std::vector<std::uint8_t>(g32.Bytes(), g32.Bytes() + 12), std::vector<std::uint8_t>(w32, w32 + 12));
-    EXPECT_EQ(pixels::GetPixel(g24.view, 1, 0), 0x123456u);
-    EXPECT_EQ(pixels::GetPixel(g32.view, 1, 0), 0x89ABCDEFu);
+    EXPECT_EQ(pixels::GetPixel(g24.View, 1, 0), 0x123456u);
+    EXPECT_EQ(pixels::GetPixel(g32.View, 1, 0), 0x89ABCDEFu);
   }
 }
 
 TEST(Pixels, BottomUpViewsPutRowZeroAtTheTop) {
   Guarded g(2, 3, 8);
-  const PixelView up = pixels::BottomUpView(g.Bytes(), g.view.Pitch, 2, 3, 8);
+  const PixelView up = pixels::BottomUpView(g.Bytes(), g.View.Pitch, 2, 3, 8);
   pixels::PutPixel(up, 1, 0, 7);
-  EXPECT_EQ(g.Bytes()[2 * g.view.Pitch + 1], 7);  // the last row in memory
+  EXPECT_EQ(g.Bytes()[2 * g.View.Pitch + 1], 7);  // the last row in memory
   EXPECT_EQ(up.Lowest(), g.Bytes());
   EXPECT_TRUE(g.GuardsIntact());
 }
@@ -102,13 +102,13 @@ TEST_P(PixelsAtDepth, FillsTheClippedRectangleAndNothingElse) {
     const std::uint32_t value = std::uniform_int_distribution<std::uint32_t>()(rng);
     std::vector<std::uint32_t> before;
     for (LONG y = 0; y < 9; ++y)
-      for (LONG x = 0; x < 23; ++x) before.push_back(pixels::GetPixel(g.view, x, y));
-    pixels::Fill(g.view, r, value);
+      for (LONG x = 0; x < 23; ++x) before.push_back(pixels::GetPixel(g.View, x, y));
+    pixels::Fill(g.View, r, value);
     for (LONG y = 0; y < 9; ++y)
       for (LONG x = 0; x < 23; ++x) {
         const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
         const std::uint32_t want = inside ? value & mask : before[static_cast<std::size_t>(y * 23 + x)];
-        ASSERT_EQ(pixels::GetPixel(g.view, x, y), want) << bits << " bits, round " << round;
+        ASSERT_EQ(pixels::GetPixel(g.View, x, y), want) << bits << " bits, round " << round;
       }
     ASSERT_TRUE(g.GuardsIntact()) << bits << " bits, round " << round;
   }
@@ -211,9 +211,9 @@ std::vector<std::uint8_t> Decode(const std::vector<std::uint8_t>& data, LONG w, 
   Guarded g(w, h, bits);
   // The data sits at the very end of its own allocation so that any read past it is caught.
   std::vector<std::uint8_t> copy(data);
-  pixels::DecodeRle(g.view, copy.data(), copy.size(), end);
+  pixels::DecodeRle(g.View, copy.data(), copy.size(), end);
   if (guards) *guards = g.GuardsIntact();
-  return std::vector<std::uint8_t>(g.Bytes(), g.Bytes() + g.view.Pitch * h);
+  return std::vector<std::uint8_t>(g.Bytes(), g.Bytes() + g.View.Pitch * h);
 }
 
 TEST(PixelsRle, Rle8RunsLiteralsEndsOfLineAndDeltas) {
