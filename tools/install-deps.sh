@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build ccache g++ pkg-config
-  qt6-base-dev libjpeg62-turbo-dev libsdl2-dev libsdl2-mixer-dev
+  qt6-base-dev libjpeg62-turbo-dev libsdl2-dev libasound2-dev libsdl2-mixer-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2

@@ -1,5 +1,6 @@
 // The DirectSound object, its buffers and the output device they share.
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -64,7 +65,16 @@ void SDLCALL AudioCallback(void* userdata, Uint8* stream, int len) {
   static_cast<Mixer*>(userdata)->Render(reinterpret_cast<std::int16_t*>(stream), len / 4);
 }
 
+// ALSA writes every failure straight to the terminal: on a machine without a sound card each
+// start would print its search for one, line by line. What matters of it reaches the caller as
+// the open's result (no device: DirectSound cannot be made, the program stays silent), so its
+// messages go nowhere. SDL opens ALSA's shared library by name, the same one this handler is
+// set in.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 bool Device::OpenSDL() {
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { snd_lib_error_set_handler(&QuietAlsa); });
   // SDL would otherwise turn SIGINT/SIGTERM into quit events nobody reads, and the program could
   // no longer be stopped from outside.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

@@ -2,6 +2,9 @@
 // - exactly, on a manual device, and through SDL's disk driver on the real audio thread.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -9,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -373,6 +377,39 @@ TEST(DSoundDevice, NoDeviceMakesCreationFailAndTheModuleIsLoadable) {
   GUID other{1};
   EXPECT_EQ(create(&other, &ds, nullptr), DSERR_NODRIVER);
   kernel::FreeLibrary(m);
+}
+
+// On a machine without a sound card SDL looks for one through ALSA, which writes what it could
+// not find to the terminal itself. An empty ALSA configuration has no device either; all the
+// program says of it is that DirectSound cannot be made, and nothing reaches the terminal.
+TEST(DSoundDevice, NoSoundCardThroughAlsaFailsWithoutAWordOnTheTerminal) {
+  const std::filesystem::path dir = std::getenv("FLOATBENCH_OUT_DIR");
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path conf = dir / "dsound_no_card.conf", said = dir / "dsound_no_card.err";
+  std::ofstream(conf) << "# no cards, no devices\n";
+  setenv("SDL_AUDIODRIVER", "alsa", 1);
+  setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+
+  std::fflush(stderr);
+  const int terminal = dup(2);
+  const int file = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(file, 0);
+  dup2(file, 2);
+  IDirectSound* ds = reinterpret_cast<IDirectSound*>(1);
+  const HRESULT hr = DirectSoundCreate(nullptr, &ds, nullptr);
+  std::fflush(stderr);
+  dup2(terminal, 2);
+  close(terminal);
+  close(file);
+  unsetenv("ALSA_CONFIG_PATH");
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+  EXPECT_EQ(hr, DSERR_NODRIVER);
+  EXPECT_EQ(ds, nullptr);
+  EXPECT_FALSE(DeviceOpen());
+  std::ifstream in(said);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "");
 }
 
 // SDL's disk driver writes what the device plays to a file: the sound is found there, on the
