@@ -1,0 +1,155 @@
+// Every caption of the three forms, measured in the font the framework shows it in, against the
+// control that holds it: a label's text must lie inside its parent and keep clear of its
+// neighbours, a button's or an edit's text must fit inside it. The forms were laid out for
+// fonts this system does not have, so this is what tells whether the fallback fits them.
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QString>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/Main.h"
+#include "app/Unit3.h"
+#include "app/Unit4.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Fonts.h"
+#include "framework/StdCtrls.h"
+#include "platform/win/QtWindows.h"
+#include "platform/win/WinUser.h"
+
+using namespace app;
+
+namespace {
+
+// Blank pixels a label's text keeps from a neighbour beside it, and a button's or an edit's
+// text from the control's edges, on each side.
+constexpr int kGap = 3;
+constexpr int kInset = 4;
+
+struct Rect {
+  int L, T, R, B;
+  bool Meets(const Rect& o) const { return L < o.R && o.L < R && T < o.B && o.T < B; }
+};
+
+Rect BoundsOf(const fw::TControl& c) { return {c.Left(), c.Top(), c.Left() + c.Width(), c.Top() + c.Height()}; }
+
+int TextWidth(const fw::TControl& c, const std::string& text) {
+  return QFontMetrics(c.Font()->ToQFont()).horizontalAdvance(QString::fromStdString(text));
+}
+
+// Pictures and shapes are backgrounds: captions lie on them by design.
+bool IsBackground(const fw::TControl* c) {
+  return dynamic_cast<const fw::TShape*>(c) || dynamic_cast<const fw::TImage*>(c);
+}
+
+class Captions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fw::InitApplication();
+    fw::Application->Initialize();
+    fw::Application->SetTitle("FloatBench");
+    RegisterForms();
+    ResetModelState();
+    win::SetVirtualTimers(true);
+    fw::Application->CreateForm(Form1);
+    fw::Application->CreateForm(Form3);
+    fw::Application->CreateForm(form4);
+  }
+  void TearDown() override {
+    form4->Free();
+    Form3->Free();
+    Form1->Free();
+    form4 = nullptr;
+    Form3 = nullptr;
+    Form1 = nullptr;
+    fw::Application->SetMainForm(nullptr);
+    fw::Application->OnIdle = nullptr;
+  }
+
+  // What is cut or crowded among the visible captions under `parent`, and how many were seen.
+  void Check(const fw::TWinControl& parent, const std::string& where, std::vector<std::string>& bad, int& seen) {
+    for (int i = 0; i < parent.ControlCount(); ++i) {
+      const fw::TControl* c = parent.Controls(i);
+      if (!c->Visible()) continue;
+      const std::string name = where + "." + c->Name();
+      if (const auto* label = dynamic_cast<const fw::TCustomLabel*>(c)) {
+        const std::string text = label->Caption();
+        if (text.empty()) continue;
+        const QFontMetrics fm(label->Font()->ToQFont());
+        const Rect r{c->Left(), c->Top(), c->Left() + TextWidth(*c, text), c->Top() + fm.height()};
+        // A label under a windowed control that covers all of it the parent shows is never seen.
+        const Rect shown{std::max(r.L, 0), std::max(r.T, 0), std::min(r.R, parent.ClientWidth()),
+                         std::min(r.B, parent.ClientHeight())};
+        bool covered = false;
+        for (int j = 0; j < parent.ControlCount(); ++j) {
+          const fw::TControl* o = parent.Controls(j);
+          const Rect b = BoundsOf(*o);
+          covered |= o->Visible() && dynamic_cast<const fw::TWinControl*>(o) && b.L <= shown.L && b.T <= shown.T &&
+                     shown.R <= b.R && shown.B <= b.B;
+        }
+        if (covered) continue;
+        ++seen;
+        if (r.L < 0 || r.T < 0 || r.R > parent.ClientWidth() || r.B > parent.ClientHeight())
+          bad.push_back(name + " \"" + text + "\" (" + std::to_string(r.R - r.L) + " wide at " + std::to_string(r.L) +
+                        ") is cut by its parent, " + std::to_string(parent.ClientWidth()) + " wide");
+        const Rect clear{r.L - kGap, r.T, r.R + kGap, r.B};
+        for (int j = 0; j < parent.ControlCount(); ++j) {
+          const fw::TControl* o = parent.Controls(j);
+          if (o == c || !o->Visible() || IsBackground(o)) continue;
+          Rect b = BoundsOf(*o);
+          if (const auto* other = dynamic_cast<const fw::TCustomLabel*>(o))
+            b = {o->Left(), o->Top(), o->Left() + TextWidth(*o, other->Caption()),
+                 o->Top() + QFontMetrics(o->Font()->ToQFont()).height()};
+          if (clear.Meets(b))
+            bad.push_back(name + " \"" + text + "\" (" + std::to_string(r.L) + " to " + std::to_string(r.R) +
+                          ") runs into " + o->Name());
+        }
+        continue;
+      }
+      std::string text;
+      if (dynamic_cast<const fw::TButton*>(c) || dynamic_cast<const fw::TCustomCheckBox*>(c)) text = c->Caption();
+      else if (dynamic_cast<const fw::TCustomEdit*>(c)) text = c->Text();
+      if (!text.empty()) {
+        ++seen;
+        const int room = c->Width() - 2 * kInset - (dynamic_cast<const fw::TCustomCheckBox*>(c) ? 16 : 0);
+        if (TextWidth(*c, text) > room)
+          bad.push_back(name + " \"" + text + "\" needs " + std::to_string(TextWidth(*c, text)) + " of " +
+                        std::to_string(room));
+      }
+      if (const auto* w = dynamic_cast<const fw::TWinControl*>(c)) Check(*w, name, bad, seen);
+    }
+  }
+
+  void CheckAll(const std::string& layout) {
+    std::vector<std::string> bad;
+    int seen = 0;
+    Check(*Form1, "Form1", bad, seen);
+    Check(*Form3, "Form3", bad, seen);
+    Check(*form4, "form4", bad, seen);
+    EXPECT_GT(seen, 40) << layout;
+    for (const std::string& b : bad) ADD_FAILURE() << layout << ": " << b;
+  }
+};
+
+TEST_F(Captions, EveryCaptionFitsItsControlInTheFallbackFont) {
+  // The forms name fonts this system has not got; they are shown in the fallback.
+  EXPECT_EQ(Form1->Font()->ResolvedFamily(), fw::TFont::FallbackFamily());
+  EXPECT_EQ(Form1->Label33->Font()->ResolvedFamily(), fw::TFont::FallbackFamily());
+  CheckAll("as stored");
+  // Confirming a screen size lays the panels out for it; 800 x 600 gives them the least room
+  // of the sizes with a preset (640 x 600 leaves the heading of the body's panel 143 pixels
+  // for thirty letters, which no font sets).
+  for (const char* size : {"800*600", "1024*768"}) {
+    const std::string s = size;
+    Form1->Edit8->SetText(s.substr(0, s.find('*')));
+    Form1->Edit7->SetText(s.substr(s.find('*') + 1));
+    win::GuardedCall([] { Form1->Button1->Click(); });
+    ASSERT_EQ(Form1->Panel1->Width(), std::stoi(s) / 2 - 1);
+    CheckAll(std::string("at ") + size);
+  }
+}
+
+}  // namespace
