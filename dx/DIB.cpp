@@ -7,6 +7,7 @@
 
 #include "dx/DXConsts.h"
 #include "framework/ClassBuilder.h"
+#include "framework/GraphicsBmp.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/kernel/GlobalMemory.h"
 #include "platform/pixels/Pixels.h"
@@ -68,6 +69,30 @@ const PixelLayout& Layout565() {
 
 [[noreturn]] void InvalidDIB() { throw EInvalidGraphic(SInvalidDIB); }
 
+const fw::TBmpRules& DIBRules() {
+  static const fw::TBmpRules rules{sizeof(win::BITMAPINFOHEADER), SInvalidDIB};
+  return rules;
+}
+
+bool HasMasks(const PixelLayout& l, const std::uint32_t (&m)[3]) {
+  return static_cast<std::uint32_t>(l.RedMask) == m[0] && static_cast<std::uint32_t>(l.GreenMask) == m[1] &&
+         static_cast<std::uint32_t>(l.BlueMask) == m[2];
+}
+
+// Masks whose channels can be moved to other places: each one run of bits within the pixel,
+// none sharing a bit with another.
+bool SeparateChannels(const std::uint32_t (&m)[3], int BitCount) {
+  const std::uint32_t pixel = pixels::ValueMask(static_cast<std::uint32_t>(BitCount));
+  std::uint32_t seen = 0;
+  for (const std::uint32_t mask : m) {
+    const pixels::Channel c = pixels::ChannelOf(mask);
+    if (c.Bits == 0 || (mask >> c.Shift) != pixels::ValueMask(static_cast<std::uint32_t>(c.Bits))) return false;
+    if ((mask & ~pixel) || (mask & seen)) return false;
+    seen |= mask;
+  }
+  return true;
+}
+
 // 1, 4, 8, 24 and 32 bits take the 8-8-8 layout, 16 bits 5-5-5 or 5-6-5.
 void CheckFormat(int BitCount, const PixelLayout& Layout) {
   switch (BitCount) {
@@ -127,17 +152,13 @@ win::HPALETTE TPaletteManager::AcquirePalette(const win::RGBQUAD* Entries, int C
       return item->Palette;
     }
   }
-  std::vector<std::uint8_t> buf(sizeof(win::LOGPALETTE) + 256 * sizeof(win::PALETTEENTRY));
-  auto* lp = reinterpret_cast<win::LOGPALETTE*>(buf.data());
-  lp->palVersion = 0x300;
-  lp->palNumEntries = static_cast<win::WORD>(Count);
-  for (int i = 0; i < Count; ++i)
-    lp->palPalEntry[i] = win::PALETTEENTRY{Entries[i].rgbRed, Entries[i].rgbGreen, Entries[i].rgbBlue, 0};
+  win::PALETTEENTRY pe[256];
+  for (int i = 0; i < Count; ++i) pe[i] = fw::QuadToPaletteEntry(Entries[i]);
   auto* item = static_cast<TPaletteItem*>(list_->Add());
   item->CheckSum = sum;
   std::memcpy(item->ColorTable.data(), Entries, sizeof(win::RGBQUAD) * Count);
   item->Count = Count;
-  item->Palette = gdi::CreatePalette(lp);
+  item->Palette = fw::MakePalette(pe, Count);
   item->RefCount = 1;
   return item->Palette;
 }
@@ -289,44 +310,23 @@ void TDIBSharedImage::NewImage(int AWidth, int AHeight, int ABitCount, const Pix
   TopBits = Bits && Height > 0 ? Bits + static_cast<std::ptrdiff_t>(Height - 1) * WidthBytes : nullptr;
 }
 
-void TDIBSharedImage::LoadImage(fw::TStream& Stream, bool AMemoryImage) {
+void TDIBSharedImage::LoadImage(fw::TStream& Stream, bool AMemoryImage, std::int64_t BitsPosition) {
   std::uint32_t headerSize = 0;
   const std::int64_t got = Stream.Read(&headerSize, 4);
   if (got == 0) return;
   if (got != 4) InvalidDIB();
 
-  win::BITMAPINFOHEADER bi{};
-  int entrySize = 4;
-  if (headerSize == 12) {
-    std::uint16_t core[4];
-    Stream.ReadBuffer(core, 8);
-    bi.biWidth = core[0];
-    bi.biHeight = core[1];
-    bi.biPlanes = core[2];
-    bi.biBitCount = core[3];
-    entrySize = 3;
-  } else if (headerSize == 40) {
-    Stream.ReadBuffer(reinterpret_cast<std::uint8_t*>(&bi) + 4, 36);
-  } else {
-    InvalidDIB();
-  }
+  // The header, its masks and the colour table are read as every BMP reader reads them (the
+  // framework's bitmap too); this form takes the core and the classic header only.
+  const fw::TBmpHeader header = fw::ReadBmpHeader(Stream, headerSize, DIBRules());
+  const win::BITMAPINFOHEADER& bi = header.Info;
 
   PixelLayout layout;
-  if (bi.biCompression == win::BI_BITFIELDS) {
-    std::uint32_t m[3];
-    Stream.ReadBuffer(m, 12);
-    layout = MakePixelLayoutFromMasks(m[0], m[1], m[2]);
-  } else {
-    layout = bi.biBitCount == 16 ? Layout555() : Layout888();
-  }
+  if (header.BitFields()) layout = MakePixelLayoutFromMasks(header.Masks[0], header.Masks[1], header.Masks[2]);
+  else layout = bi.biBitCount == 16 ? Layout555() : Layout888();
 
-  std::uint32_t colors = bi.biClrUsed;
-  if (colors == 0 && bi.biBitCount <= 8) colors = 1u << bi.biBitCount;
-  colors = std::min<std::uint32_t>(colors, 256);
-  TRGBQuads table{};
-  for (std::uint32_t i = 0; i < colors; ++i) Stream.ReadBuffer(&table[i], entrySize);
-  if (entrySize == 3)
-    for (std::uint32_t i = 0; i < colors; ++i) table[i].rgbReserved = 0;
+  TRGBQuads table;
+  fw::ReadBmpColors(Stream, header, table);
 
   // Headers that cannot describe a bitmap: negative widths, a height without a magnitude, and
   // RLE data that does not match the bit count or runs top down.
@@ -342,6 +342,14 @@ void TDIBSharedImage::LoadImage(fw::TStream& Stream, bool AMemoryImage) {
   const int bc = bi.biBitCount;
   CheckFormat(bc, layout);
   if (comp > win::BI_BITFIELDS) InvalidDIB();
+  // Bit fields with the layout's widths at other places: the pixels are moved to the layout's
+  // places once they are read, so that they mean what the layout says.
+  const pixels::ColorMasks stored(header.Masks[0], header.Masks[1], header.Masks[2]);
+  const bool moveChannels = header.BitFields() && (bc == 16 || bc == 32) &&
+                            !HasMasks(layout, header.Masks);
+  if (moveChannels && !SeparateChannels(header.Masks, bc)) InvalidDIB();
+  // The file form says where the pixels are; anything between the table and them is skipped.
+  if (BitsPosition >= 0) fw::SeekBmpBits(Stream, BitsPosition, DIBRules());
   const std::int64_t left = Stream.Size() - Stream.Position();
   if (rle) {
     if (std::int64_t(bi.biSizeImage) > left) throw fw::EReadError(fw::msg::ReadError);
@@ -361,6 +369,12 @@ void TDIBSharedImage::LoadImage(fw::TStream& Stream, bool AMemoryImage) {
       } else if (Size) {
         std::uint8_t* row = TopBits;
         for (int y = 0; y < height; ++y, row += NextLine) Stream.ReadBuffer(row, WidthBytes);
+      }
+      if (moveChannels && Size) {
+        const pixels::ColorMasks own(static_cast<std::uint32_t>(Layout.RedMask), static_cast<std::uint32_t>(Layout.GreenMask),
+                                     static_cast<std::uint32_t>(Layout.BlueMask));
+        pixels::MoveChannels(pixels::BottomUpView(Bits, WidthBytes, Width, Height, static_cast<std::uint32_t>(BitCount)),
+                             stored, own);
       }
       break;
     case win::BI_RLE8:
@@ -580,7 +594,7 @@ void TDIB::SetPalette(win::HPALETTE Value) {
   win::PALETTEENTRY pe[256];
   const win::UINT n = gdi::GetPaletteEntries(Value, 0, 256, pe);
   gdi::DeleteObject(Value);
-  for (win::UINT i = 0; i < n; ++i) color_table_[i] = win::RGBQUAD{pe[i].peBlue, pe[i].peGreen, pe[i].peRed, 0};
+  for (win::UINT i = 0; i < n; ++i) color_table_[i] = fw::PaletteEntryToQuad(pe[i]);
   UpdatePalette();
 }
 
@@ -627,9 +641,11 @@ void TDIB::Draw(fw::TCanvas& ACanvas, const fw::TRect& Rect) {
 
 // ---- Stored, file and clipboard forms --------------------------------------------------------
 
-void TDIB::ReadBody(fw::TStream& Stream) {
+void TDIB::ReadBody(fw::TStream& Stream) { ReadImage(Stream, -1); }
+
+void TDIB::ReadImage(fw::TStream& Stream, std::int64_t BitsPosition) {
   const bool memory = image_->MemoryImage;
-  Replace(*this, [&](TDIBSharedImage& img) { img.LoadImage(Stream, memory); });
+  Replace(*this, [&](TDIBSharedImage& img) { img.LoadImage(Stream, memory, BitsPosition); });
   PaletteModified = true;
   Changed(this);
 }
@@ -642,12 +658,15 @@ void TDIB::WriteBody(fw::TStream& Stream) {
   if (n) Stream.WriteBuffer(image_->Bits, n);
 }
 
+// The file header is read here and not with the framework bitmap's: an empty stream leaves the
+// bitmap as it is, and a short header is an invalid DIB rather than a read error.
 void TDIB::ReadFile(fw::TStream& Stream) {
   win::BITMAPFILEHEADER fh{};
+  const std::int64_t start = Stream.Position();
   const std::int64_t got = Stream.Read(&fh, sizeof fh);
   if (got == 0) return;
   if (got < static_cast<std::int64_t>(sizeof fh) || fh.bfType != 0x4D42) InvalidDIB();
-  ReadBody(Stream);
+  ReadImage(Stream, start + fh.bfOffBits);
 }
 
 void TDIB::WriteFile(fw::TStream& Stream) {
@@ -706,7 +725,7 @@ void TDIB::Assign(fw::TPersistent* Source) {
   if (auto* b = dynamic_cast<fw::TBitmap*>(Source)) {
     win::PALETTEENTRY pe[256];
     const win::UINT n = b->GetPalette() ? gdi::GetPaletteEntries(b->GetPalette(), 0, 256, pe) : 0;
-    for (win::UINT i = 0; i < n; ++i) color_table_[i] = win::RGBQUAD{pe[i].peBlue, pe[i].peGreen, pe[i].peRed, 0};
+    for (win::UINT i = 0; i < n; ++i) color_table_[i] = fw::PaletteEntryToQuad(pe[i]);
     UpdatePalette();
     win::DIBSECTION ds{};
     const int got = b->Handle() ? gdi::GetObject(b->Handle(), sizeof ds, &ds) : 0;

@@ -38,8 +38,11 @@ class TDIBSharedImage : public fw::TSharedImage {
   // there is no pixel storage: the caller supplies Bits.
   void NewImage(int AWidth, int AHeight, int ABitCount, const PixelLayout& ALayout,
                 const TRGBQuads& AColorTable, bool AMemoryImage, bool ACompressed);
-  // The stored form (no file header); a stream giving 0 bytes leaves the image empty.
-  void LoadImage(fw::TStream& Stream, bool AMemoryImage);
+  // The stored form (no file header); a stream giving 0 bytes leaves the image empty. Bit
+  // fields whose channels lie elsewhere than the layout's are moved to the layout's places.
+  // BitsPosition, from a file header, is where the pixels are in the stream (-1: right after
+  // the colour table); a position inside the headers or the table is an invalid DIB.
+  void LoadImage(fw::TStream& Stream, bool AMemoryImage, std::int64_t BitsPosition = -1);
   // An uncompressed copy of Source (decoding RLE data) onto this fresh image.
   void Decompress(TDIBSharedImage* Source, bool AMemoryImage);
   void Duplicate(TDIBSharedImage* Source, bool AMemoryImage);
@@ -194,6 +197,7 @@ class TDIB : public fw::TGraphic {
 
  private:
   void Refresh();
+  void ReadImage(fw::TStream& Stream, std::int64_t BitsPosition);
 
   std::unique_ptr<fw::TCanvas> canvas_;
   TDIBSharedImage* image_ = nullptr;

@@ -130,16 +130,40 @@ TSprite* TSprite::Child(std::int32_t Index) const {
   return lists_->Children[static_cast<std::size_t>(Index)];
 }
 
+namespace {
+
+// The sprite's own coordinate plus its parent's absolute one, and so on up to the root, in
+// extended precision: the sum is formed from the root down, so a sprite's position does not
+// depend on how the offsets above it happen to cancel. Ancestors are gathered a few at a time
+// on the stack; a tree deeper than that recurses once per batch.
+long double SumFromRoot(const TSprite* s, double (TSprite::*coord)() const) {
+  constexpr int kBatch = 32;
+  const TSprite* chain[kBatch];
+  int n = 0;
+  for (; s && n < kBatch; s = s->Parent()) chain[n++] = s;
+  long double sum;
+  if (s) {
+    sum = SumFromRoot(s, coord);  // the rest of the way up
+  } else {
+    sum = (chain[--n]->*coord)();  // the root
+  }
+  while (n > 0) sum = static_cast<long double>((chain[--n]->*coord)()) + sum;
+  return sum;
+}
+
+}  // namespace
+
 long double TSprite::AbsX() const {
-  long double x = x_;
-  for (const TSprite* p = parent_; p; p = p->parent_) x += p->x_;
-  return x;
+  // Most sprites hang straight from a root.
+  if (!parent_) return x_;
+  if (!parent_->parent_) return static_cast<long double>(x_) + static_cast<long double>(parent_->x_);
+  return SumFromRoot(this, &TSprite::X);
 }
 
 long double TSprite::AbsY() const {
-  long double y = y_;
-  for (const TSprite* p = parent_; p; p = p->parent_) y += p->y_;
-  return y;
+  if (!parent_) return y_;
+  if (!parent_->parent_) return static_cast<long double>(y_) + static_cast<long double>(parent_->y_);
+  return SumFromRoot(this, &TSprite::Y);
 }
 
 void TSprite::SetX(double Value) {

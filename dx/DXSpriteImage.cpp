@@ -96,14 +96,18 @@ std::int32_t TImageSprite::CurrentPattern() const {
 }
 
 void TImageSprite::Step(std::int32_t MoveCount) {
-  FramePos = FramePos + FrameSpeed * MoveCount;
+  // Each step is worked out in extended precision and then stored: 0.1 + 0.3 x 3 is frame 1,
+  // not the 0.99999999999999989 that double arithmetic gives.
+  FramePos = static_cast<double>(static_cast<long double>(FramePos) +
+                                 static_cast<long double>(FrameSpeed) * static_cast<long double>(MoveCount));
   if (FrameLoop) {
     if (FrameCount > 0) {
-      const double n = FrameCount;
-      double p = FramePos - std::trunc(FramePos / n) * n;
-      if (p < 0) p += n;
+      const long double n = FrameCount;
+      long double r = FramePos - std::trunc(FramePos / n) * n;
+      if (r < 0) r += n;
+      double p = static_cast<double>(r);
       // A remainder a hair below zero rounds up to n when n is added; that is frame 0.
-      if (!(p >= 0 && p < n)) p = 0;
+      if (!(p >= 0 && p < FrameCount)) p = 0;
       FramePos = p;
     } else {
       FramePos = 0;

@@ -10,6 +10,7 @@
 // which turns messages into the controls' events; what no handler takes goes to
 // `DefaultHandler`, the window's own processing in the window system.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,7 +32,6 @@ class QColor;
 namespace fw {
 
 class TWinControl;
-class TCustomForm;
 
 // A message as the window procedure sees it; Result is the answer.
 struct TMessage {
@@ -57,6 +57,8 @@ inline constexpr win::UINT CM_VISIBLECHANGED = CM_BASE + 22;
 inline constexpr win::UINT CM_MOUSEENTER = CM_BASE + 19;
 inline constexpr win::UINT CM_MOUSELEAVE = CM_BASE + 20;
 inline constexpr win::UINT CM_SHOWINGCHANGED = CM_BASE + 28;
+// Sent to the window that shows a main menu when the menu's items change.
+inline constexpr win::UINT CM_MENUCHANGED = CM_BASE + 45;
 
 enum class TShiftStateItem { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 using enum TShiftStateItem;
@@ -197,9 +199,6 @@ class TControl : public TComponent {
   bool HasParent() const override { return true; }
   void Loaded() override;
 
-  // The form the control lies on (the nearest parent that is a form), or null.
-  TCustomForm* GetParentForm() const;
-
  protected:
   virtual void WndProc(TMessage& Message);
   // The window system's processing for a message no handler took.
@@ -231,6 +230,9 @@ class TControl : public TComponent {
   void SetWidgetPointer(QWidget* W);
   void ReleaseWidget();
   bool Loading() const { return ComponentState().Contains(csLoading) || ComponentState().Contains(csReading); }
+  // A top-level window (a form) makes its widget without a parent; other controls wait for
+  // theirs.
+  virtual bool IsTopLevel() const { return false; }
   // The position of the control's widget in its parent's client widget (the parent's scrolling
   // is applied here).
   virtual TPoint WidgetOffset() const;
@@ -352,6 +354,12 @@ class TWinControl : public TControl {
   virtual void WMPaint(TMessage& Message);
   virtual void WMWindowPosChanged(TMessage& Message);
   virtual void AlignControls(TControl* AControl, TRect& Rect);
+  // The outermost control this one lies on, itself when it has no parent. A top-level one (a
+  // form) previews the keys of the controls on it when PreviewsKeys says so, and hears in
+  // ControlFocused which of them is given the focus.
+  TWinControl* TopLevelControl();
+  virtual bool PreviewsKeys() const { return false; }
+  virtual void ControlFocused(TWinControl*) {}
 
   QWidget* CreateWidget(QWidget* ParentWidget) override;
   void ApplyBounds() override;
@@ -461,5 +469,11 @@ class TCustomControl : public TWinControl {
 
 // Helpers shared by the control units.
 QColor ToQColor(TColor Color);
+
+// Exceptions that escape a control's window procedure go to this handler with the control as
+// sender: the application's default handler, which the application object installs when it is
+// initialized. Without one they go on to the window system's handler (win::GuardedCall).
+using TControlExceptionHandler = std::function<void(std::exception_ptr E, TObject* Sender)>;
+void SetControlExceptionHandler(TControlExceptionHandler Handler);
 
 }  // namespace fw

@@ -151,4 +151,40 @@ int TControlCanvas::TextWidth(const std::string& Text) const {
 
 int TControlCanvas::TextHeight(const std::string&) const { return QFontMetrics(font_->ToQFont()).height(); }
 
+// ---------------------------------------------------------------------------------------------
+// TGraphicControl, TCustomControl
+
+FW_REGISTER(TGraphicControl, nullptr)
+FW_REGISTER(TCustomControl, nullptr)
+
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+
+TGraphicControl::~TGraphicControl() = default;
+
+void TGraphicControl::WndProc(TMessage& Message) {
+  if (Message.Msg == win::WM_PAINT) {
+    QWidget* w = WidgetIfMade();
+    if (!w || !w->testAttribute(Qt::WA_WState_InPaintEvent)) return;
+    canvas_->PaintWith(w, [this] { Paint(); });
+    return;
+  }
+  TControl::WndProc(Message);
+}
+
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), canvas_(std::make_unique<TControlCanvas>(this)) {}
+
+TCustomControl::~TCustomControl() = default;
+
+void TCustomControl::WMPaint(TMessage& Message) {
+  QWidget* w = GetClientWidget();
+  if (!w || !w->testAttribute(Qt::WA_WState_InPaintEvent)) {
+    DefaultHandler(Message);
+    return;
+  }
+  canvas_->PaintWith(w, [this] { Paint(); });
+  Message.Result = 0;
+}
+
 }  // namespace fw

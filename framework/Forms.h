@@ -200,6 +200,9 @@ class TCustomForm : public TScrollingWinControl {
   void LayoutClient();
   void Destroying() override;
   win::RECT Margins() const;
+  bool IsTopLevel() const override { return true; }
+  bool PreviewsKeys() const override { return key_preview_; }
+  void ControlFocused(TWinControl* Control) override { SetActiveControl(Control); }
 
  private:
   friend class TMainMenu;
@@ -225,6 +228,10 @@ class TCustomForm : public TScrollingWinControl {
   int pending_client_height_ = -1;
   bool syncing_scroll_ = false;
 };
+
+// The form a control lies on (the outermost of its parents, if that is a form; the control
+// itself when it is a form without a parent), or null.
+TCustomForm* GetParentForm(const TControl* Control);
 
 class TForm : public TCustomForm {
   FW_CLASS(TForm, TCustomForm)

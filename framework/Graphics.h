@@ -359,5 +359,9 @@ class TBitmap : public TGraphic {
 // Palette entries (red, green, blue, flags) <-> colour entries (blue, green, red, 0).
 win::RGBQUAD PaletteEntryToQuad(const win::PALETTEENTRY& e);
 win::PALETTEENTRY QuadToPaletteEntry(const win::RGBQUAD& q);
+// A logical palette (version 0x300) of the first Count entries (at most 256), and a palette of
+// the same entries as another (null for null).
+win::HPALETTE MakePalette(const win::PALETTEENTRY* Entries, int Count);
+win::HPALETTE CopyPalette(win::HPALETTE Palette);
 
 }  // namespace fw

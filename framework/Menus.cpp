@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "framework/ClassBuilder.h"
-#include "framework/Forms.h"
+#include "framework/Controls.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
 
@@ -134,12 +134,10 @@ void TMenu::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent
 
 TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) {}
 
-TMainMenu::~TMainMenu() {
-  if (form_ && form_->Menu() == this) form_->SetMenu(nullptr);
-}
+TMainMenu::~TMainMenu() = default;
 
 void TMainMenu::MenuChanged() {
-  if (form_) form_->UpdateMenuBar();
+  if (window_) window_->Perform(CM_MENUCHANGED, 0, 0);
 }
 
 namespace {
@@ -171,7 +169,7 @@ void FillMenu(QMenu* menu, TMenuItem* item) {
 
 }  // namespace
 
-void TMainMenu::BuildMenuBar(QMenuBar* Bar, TCustomForm* Form) {
+void TMainMenu::BuildMenuBar(QMenuBar* Bar, TWinControl* Window) {
   Bar->clear();
   TMenuItem* root = Items();
   for (int i = 0; i < root->Count(); ++i) {
@@ -187,9 +185,9 @@ void TMainMenu::BuildMenuBar(QMenuBar* Bar, TCustomForm* Form) {
     m->setEnabled(top->Enabled());
     m->menuAction()->setVisible(top->Visible());
     FillMenu(m, top);
-    QObject::connect(m, &QMenu::aboutToShow, [Form] {
-      if (Form && Form->HandleAllocated())
-        win::GuardedCall([Form] { win::SendMessageA(Form->Handle(), win::WM_INITMENU, 0, 0); });
+    QObject::connect(m, &QMenu::aboutToShow, [Window] {
+      if (Window && Window->HandleAllocated())
+        win::GuardedCall([Window] { win::SendMessageA(Window->Handle(), win::WM_INITMENU, 0, 0); });
     });
   }
 }

@@ -14,6 +14,7 @@ class QAction;
 namespace fw {
 
 class TMenu;
+class TWinControl;
 class TCustomForm;
 
 class TMenuItem : public TComponent {
@@ -89,14 +90,17 @@ class TMainMenu : public TMenu {
  public:
   explicit TMainMenu(TComponent* AOwner);
   ~TMainMenu() override;
-  // Fills a menu bar with the items; chosen actions click the items. The form whose window the
-  // bar belongs to is sent WM_INITMENU when a menu opens.
-  void BuildMenuBar(QMenuBar* Bar, TCustomForm* Form);
+  // Fills a menu bar with the items; chosen actions click the items. The control whose window
+  // the bar belongs to is sent WM_INITMENU when a menu opens.
+  void BuildMenuBar(QMenuBar* Bar, TWinControl* Window);
+  // Tells the window showing the menu (CM_MENUCHANGED), which builds its bar again.
   void MenuChanged() override;
 
  private:
   friend class TCustomForm;
-  TCustomForm* form_ = nullptr;
+  // The window showing the menu (a form sets itself here); it forgets the menu when the menu
+  // goes, through the notification of its removal.
+  TWinControl* window_ = nullptr;
 };
 
 }  // namespace fw

@@ -348,7 +348,7 @@ void TButton::ApplyText() {
 }
 
 void TButton::Click() {
-  if (TCustomForm* f = GetParentForm()) f->SetModalResult(modal_result_);
+  if (TCustomForm* f = GetParentForm(this)) f->SetModalResult(modal_result_);
   TWinControl::Click();
 }
 

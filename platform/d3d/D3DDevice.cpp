@@ -98,9 +98,9 @@ void DescribeDevice(const Device3DConfig& config, D3DDEVICEDESC7& desc) {
 // ---------------------------------------------------------------------------------------------
 // Direct3DObject
 
-Direct3DObject::Direct3DObject(DirectDrawObject& outer) : outer_(outer) { ++LiveCount(); }
+Direct3DObject::Direct3DObject(DirectDrawObject& outer) : ComPart(*outer.V1()), outer_(outer) {}
 
-Direct3DObject::~Direct3DObject() { --LiveCount(); }
+Direct3DObject::~Direct3DObject() = default;
 
 bool Direct3DObject::IsOwnIdentifier(REFIID riid) {
   return riid == IID_IDirect3D || riid == IID_IDirect3D2 || riid == IID_IDirect3D3 || riid == IID_IDirect3D7;
@@ -238,7 +238,7 @@ DeviceObject::~DeviceObject() {
 HRESULT DeviceObject::QueryInterface(REFIID riid, void** object) {
   if (!object) return DDERR_INVALIDPARAMS;
   *object = nullptr;
-  if (riid == ddraw::IID_IUnknown) {
+  if (riid == IID_IUnknown) {
     *object = version7_ ? static_cast<void*>(V7()) : static_cast<void*>(V1());
   } else if (version7_) {
     if (riid == IID_IDirect3DDevice7) *object = V7();

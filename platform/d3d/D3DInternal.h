@@ -15,7 +15,9 @@ using ddraw::detail::SurfaceObject;
 
 int& LiveCount();
 
-using RefCounted = win::RefCounted<&LiveCount>;
+// The objects of this module, counted in its live count.
+template <class... Interfaces>
+using Object = win::ComObject<&LiveCount, Interfaces...>;
 
 class DeviceObject;
 
@@ -23,18 +25,13 @@ class DeviceObject;
 // destroyed with it. An object made by DirectDrawCreateEx offers IDirect3D7 only; the others
 // offer IDirect3D up to IDirect3D3.
 class Direct3DObject final : public ddraw::detail::Extension,
-                             public IDirect3D,
-                             public IDirect3D2,
-                             public IDirect3D3,
-                             public IDirect3D7 {
+                             public win::ComPart<&LiveCount, IDirect3D, IDirect3D2, IDirect3D3, IDirect3D7> {
  public:
   explicit Direct3DObject(DirectDrawObject& outer);
   ~Direct3DObject() override;
 
   HRESULT Query(REFIID riid, void** object) override;
   HRESULT QueryInterface(REFIID riid, void** object) override;
-  DWORD AddRef() override { return outer_.AddRef(); }
-  DWORD Release() override { return outer_.Release(); }
 
   HRESULT Initialize(REFIID riid) override;
   HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK callback, void* context) override;
@@ -61,18 +58,12 @@ class Direct3DObject final : public ddraw::detail::Extension,
 
 // A device rendering into one surface. It holds the surface and the Direct3D object (and with
 // it the DirectDraw object).
-class DeviceObject final : public RefCounted,
-                           public IDirect3DDevice,
-                           public IDirect3DDevice2,
-                           public IDirect3DDevice3,
-                           public IDirect3DDevice7 {
+class DeviceObject final : public Object<IDirect3DDevice, IDirect3DDevice2, IDirect3DDevice3, IDirect3DDevice7> {
  public:
   DeviceObject(Direct3DObject& direct3D, const ddraw::Device3DConfig& config, SurfaceObject& target, bool version7);
   ~DeviceObject() override;
 
   HRESULT QueryInterface(REFIID riid, void** object) override;
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   HRESULT GetCaps(D3DDEVICEDESC* hardware, D3DDEVICEDESC* software) override;
   HRESULT GetCaps(D3DDEVICEDESC7* desc) override;

@@ -16,7 +16,7 @@ namespace {
 
 RetainedModeFaults g_faults;
 
-class FrameObject final : public RefCounted, public IDirect3DRMFrame, public IDirect3DRMFrame2 {
+class FrameObject final : public Object<IDirect3DRMFrame, IDirect3DRMFrame2> {
  public:
   explicit FrameObject(FrameObject* parent) : parent_(parent) {
     // A parent holds its children.
@@ -35,14 +35,12 @@ class FrameObject final : public RefCounted, public IDirect3DRMFrame, public IDi
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return D3DRMERR_BADVALUE;
     *object = nullptr;
-    if (riid == ddraw::IID_IUnknown || riid == IID_IDirect3DRMFrame) *object = V1();
+    if (riid == IID_IUnknown || riid == IID_IDirect3DRMFrame) *object = V1();
     else if (riid == IID_IDirect3DRMFrame2) *object = V2();
     else return win::E_NOINTERFACE;
     AddRefImpl();
     return D3D_OK;
   }
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   HRESULT GetParent(IDirect3DRMFrame** out) override {
     if (!out) return D3DRMERR_BADVALUE;
@@ -68,7 +66,7 @@ class FrameObject final : public RefCounted, public IDirect3DRMFrame, public IDi
   std::vector<FrameObject*> children_;  // held
 };
 
-class RMDeviceObject final : public RefCounted, public IDirect3DRMDevice, public IDirect3DRMDevice2 {
+class RMDeviceObject final : public Object<IDirect3DRMDevice, IDirect3DRMDevice2> {
  public:
   explicit RMDeviceObject(DeviceObject& device) : device_(device) { device_.AddRef(); }
   ~RMDeviceObject() override { device_.Release(); }
@@ -76,14 +74,12 @@ class RMDeviceObject final : public RefCounted, public IDirect3DRMDevice, public
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return D3DRMERR_BADVALUE;
     *object = nullptr;
-    if (riid == ddraw::IID_IUnknown || riid == IID_IDirect3DRMDevice) *object = V1();
+    if (riid == IID_IUnknown || riid == IID_IDirect3DRMDevice) *object = V1();
     else if (riid == IID_IDirect3DRMDevice2) *object = V2();
     else return win::E_NOINTERFACE;
     AddRefImpl();
     return D3D_OK;
   }
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   DWORD GetWidth() override { return device_.Target().Desc().dwWidth; }
   DWORD GetHeight() override { return device_.Target().Desc().dwHeight; }
@@ -108,7 +104,7 @@ class RMDeviceObject final : public RefCounted, public IDirect3DRMDevice, public
   DeviceObject& device_;  // held
 };
 
-class ViewportObject final : public RefCounted, public IDirect3DRMViewport {
+class ViewportObject final : public Object<IDirect3DRMViewport> {
  public:
   ViewportObject(RMDeviceObject& device, FrameObject& camera, long x, long y, DWORD width, DWORD height)
       : device_(device), camera_(camera), x_(x), y_(y), width_(width), height_(height) {
@@ -123,13 +119,11 @@ class ViewportObject final : public RefCounted, public IDirect3DRMViewport {
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return D3DRMERR_BADVALUE;
     *object = nullptr;
-    if (!(riid == ddraw::IID_IUnknown || riid == IID_IDirect3DRMViewport)) return win::E_NOINTERFACE;
+    if (!(riid == IID_IUnknown || riid == IID_IDirect3DRMViewport)) return win::E_NOINTERFACE;
     *object = static_cast<IDirect3DRMViewport*>(this);
     AddRefImpl();
     return D3D_OK;
   }
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   // The clipping planes: 0 < front < back.
   HRESULT SetFront(D3DVALUE value) override {
@@ -170,19 +164,17 @@ class ViewportObject final : public RefCounted, public IDirect3DRMViewport {
   D3DVALUE back_ = 100.0f;
 };
 
-class RetainedModeObject final : public RefCounted, public IDirect3DRM, public IDirect3DRM2 {
+class RetainedModeObject final : public Object<IDirect3DRM, IDirect3DRM2> {
  public:
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return D3DRMERR_BADVALUE;
     *object = nullptr;
-    if (riid == ddraw::IID_IUnknown || riid == IID_IDirect3DRM) *object = static_cast<IDirect3DRM*>(this);
+    if (riid == IID_IUnknown || riid == IID_IDirect3DRM) *object = static_cast<IDirect3DRM*>(this);
     else if (riid == IID_IDirect3DRM2) *object = static_cast<IDirect3DRM2*>(this);
     else return win::E_NOINTERFACE;
     AddRefImpl();
     return D3D_OK;
   }
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   HRESULT CreateFrame(IDirect3DRMFrame* parent, IDirect3DRMFrame** out) override {
     FrameObject* made = nullptr;

@@ -11,7 +11,8 @@ namespace d3d {
 using ddraw::IDirectDrawSurface;
 using ddraw::IDirectDrawSurface4;
 using ddraw::IDirectDrawSurface7;
-using ddraw::IUnknown;
+using win::IID_IUnknown;
+using win::IUnknown;
 using win::BOOL;
 using win::DWORD;
 using win::GUID;

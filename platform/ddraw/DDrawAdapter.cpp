@@ -198,9 +198,9 @@ void PresentBuffer(AdapterState& adapter, const Buffer& buffer, const RECT* chan
   g_presenter->Present(f);
 }
 
-DDSURFACEDESC2 ToDesc2(const DDSURFACEDESC& d) {
-  DDSURFACEDESC2 r;
-  r.dwSize = sizeof(DDSURFACEDESC2);
+// The fields the old and the new surface description share, copied one way or the other.
+template <class To, class From>
+void CopySharedDescFields(To& r, const From& d) {
   r.dwFlags = d.dwFlags;
   r.dwHeight = d.dwHeight;
   r.dwWidth = d.dwWidth;
@@ -215,6 +215,12 @@ DDSURFACEDESC2 ToDesc2(const DDSURFACEDESC& d) {
   r.ddckCKSrcBlt = d.ddckCKSrcBlt;
   r.ddpfPixelFormat = d.ddpfPixelFormat;
   r.ddsCaps.dwCaps = d.ddsCaps.dwCaps;
+}
+
+DDSURFACEDESC2 ToDesc2(const DDSURFACEDESC& d) {
+  DDSURFACEDESC2 r;
+  r.dwSize = sizeof(DDSURFACEDESC2);
+  CopySharedDescFields(r, d);
   // The old description keeps a depth-buffer depth in a field of its own.
   if ((d.dwFlags & DDSD_ZBUFFERBITDEPTH) && !(d.dwFlags & DDSD_PIXELFORMAT)) {
     r.ddpfPixelFormat = DDPIXELFORMAT{};
@@ -229,20 +235,7 @@ DDSURFACEDESC2 ToDesc2(const DDSURFACEDESC& d) {
 DDSURFACEDESC ToDesc1(const DDSURFACEDESC2& d) {
   DDSURFACEDESC r;
   r.dwSize = sizeof(DDSURFACEDESC);
-  r.dwFlags = d.dwFlags;
-  r.dwHeight = d.dwHeight;
-  r.dwWidth = d.dwWidth;
-  r.lPitch = d.lPitch;
-  r.dwBackBufferCount = d.dwBackBufferCount;
-  r.dwMipMapCount = d.dwMipMapCount;
-  r.dwAlphaBitDepth = d.dwAlphaBitDepth;
-  r.lpSurface = d.lpSurface;
-  r.ddckCKDestOverlay = d.ddckCKDestOverlay;
-  r.ddckCKDestBlt = d.ddckCKDestBlt;
-  r.ddckCKSrcOverlay = d.ddckCKSrcOverlay;
-  r.ddckCKSrcBlt = d.ddckCKSrcBlt;
-  r.ddpfPixelFormat = d.ddpfPixelFormat;
-  r.ddsCaps.dwCaps = d.ddsCaps.dwCaps;
+  CopySharedDescFields(r, d);
   if (d.ddpfPixelFormat.dwFlags & DDPF_ZBUFFER) {
     r.dwFlags |= DDSD_ZBUFFERBITDEPTH;
     r.dwZBufferBitDepth = d.ddpfPixelFormat.dwZBufferBitDepth;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ddraw/DDraw.h"
+#include "platform/base/RefCounted.h"
 #include "platform/ddraw/DDrawBlit.h"
 
 namespace ddraw::detail {
@@ -28,39 +29,11 @@ struct KindCount {
   ~KindCount() { --LiveCount(K); }
 };
 
-// Reference counting shared by the objects of this module. The count starts at one for the
-// creator; the last Release destroys the object (the usual rule of these interfaces, and the only
-// place in this module where objects are deleted).
-class RefCounted {
- public:
-  RefCounted() { ++LiveCount(); }
-  RefCounted(const RefCounted&) = delete;
-  RefCounted& operator=(const RefCounted&) = delete;
-  virtual ~RefCounted() { --LiveCount(); }
-  DWORD AddRefImpl() { return ++refs_; }
-  DWORD ReleaseImpl() {
-    const DWORD left = --refs_;
-    if (left == 0) {
-      LastReleased();
-      if (keep_ == 0) delete this;
-    }
-    return left;
-  }
-  DWORD Refs() const { return refs_; }
-  // Internal holds: the object stays in memory (not usable from outside) while held.
-  void Hold() { ++keep_; }
-  void Unhold() {
-    if (--keep_ == 0 && refs_ == 0) delete this;
-  }
-
- protected:
-  // The last outside reference went; internal holds may keep the memory a little longer.
-  virtual void LastReleased() {}
-
- private:
-  DWORD refs_ = 1;
-  DWORD keep_ = 0;
-};
+// The objects of this module, counted in its live count. The last Release destroys an object
+// (the usual rule of these interfaces, and the only place in this module where objects are
+// deleted); surfaces keep one another in memory while a flip chain comes apart.
+template <class... Interfaces>
+using Object = win::ComObject<&LiveCount, Interfaces...>;
 
 // Pixel memory of one surface (shared by duplicates; buffers move between the surfaces of a flip
 // chain). Video memory is charged to the adapter's budget while the buffer lives.
@@ -140,11 +113,9 @@ void PresentBuffer(AdapterState& adapter, const Buffer& buffer, const RECT* chan
 
 // ---------------------------------------------------------------------------------------------
 
-class ClipperObject final : public RefCounted, public IDirectDrawClipper {
+class ClipperObject final : public Object<IDirectDrawClipper> {
  public:
   HRESULT QueryInterface(REFIID riid, void** object) override;
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
   HRESULT GetClipList(RECT* rect, RGNDATA* clipList, DWORD* size) override;
   HRESULT GetHWnd(HWND* window) override;
   HRESULT Initialize(IUnknown* directDraw, DWORD flags) override;
@@ -163,12 +134,10 @@ class ClipperObject final : public RefCounted, public IDirectDrawClipper {
   KindCount<ObjectKind::Clipper> counted_;
 };
 
-class PaletteObject final : public RefCounted, public IDirectDrawPalette {
+class PaletteObject final : public Object<IDirectDrawPalette> {
  public:
   PaletteObject(DWORD caps, const PALETTEENTRY* entries, DWORD count);
   HRESULT QueryInterface(REFIID riid, void** object) override;
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
   HRESULT GetCaps(DWORD* caps) override;
   HRESULT GetEntries(DWORD flags, DWORD base, DWORD count, PALETTEENTRY* entries) override;
   HRESULT Initialize(IUnknown* directDraw, DWORD flags, PALETTEENTRY* entries) override;
@@ -186,19 +155,13 @@ class PaletteObject final : public RefCounted, public IDirectDrawPalette {
   KindCount<ObjectKind::Palette> counted_;
 };
 
-class SurfaceObject final : public RefCounted,
-                            public IDirectDrawSurface,
-                            public IDirectDrawSurface4,
-                            public IDirectDrawSurface7,
-                            public IDirectDrawGammaControl {
+class SurfaceObject final
+    : public Object<IDirectDrawSurface, IDirectDrawSurface4, IDirectDrawSurface7, IDirectDrawGammaControl> {
  public:
   SurfaceObject(DirectDrawObject* owner, const DDSURFACEDESC2& desc, std::shared_ptr<Buffer> memory);
   ~SurfaceObject() override;
 
-  // IUnknown
   HRESULT QueryInterface(REFIID riid, void** object) override;
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   // Shared by the versions.
   HRESULT GetBltStatus(DWORD flags) override;
@@ -353,15 +316,13 @@ class Extension {
 // Answers for the identifiers the DirectDraw object does not know itself (in platform/d3d).
 HRESULT QueryExtension(DirectDrawObject& outer, std::unique_ptr<Extension>& extension, REFIID riid, void** object);
 
-class DirectDrawObject final : public RefCounted, public IDirectDraw, public IDirectDraw4, public IDirectDraw7 {
+class DirectDrawObject final : public Object<IDirectDraw, IDirectDraw4, IDirectDraw7> {
  public:
   // createdEx: made by DirectDrawCreateEx, which decides the Direct3D interfaces it offers.
   DirectDrawObject(std::shared_ptr<AdapterState> adapter, bool createdEx = false);
   ~DirectDrawObject() override;
 
   HRESULT QueryInterface(REFIID riid, void** object) override;
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   // Shared by the versions.
   HRESULT Compact() override;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/base/Types.h"
+#include "platform/base/Unknown.h"
 
 namespace ddraw {
 
@@ -17,6 +18,8 @@ using win::HANDLE;
 using win::HDC;
 using win::HRESULT;
 using win::HWND;
+using win::IID_IUnknown;
+using win::IUnknown;
 using win::LONG;
 using win::PALETTEENTRY;
 using win::RECT;
@@ -538,7 +541,6 @@ struct RGNDATA {
 // ---------------------------------------------------------------------------------------------
 // Interface identifiers
 
-inline constexpr GUID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr GUID IID_IDirectDraw{0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 inline constexpr GUID IID_IDirectDraw2{0xB3A6F3E0, 0x2B43, 0x11CF, {0xA2, 0xDE, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56}};
 inline constexpr GUID IID_IDirectDraw4{0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
@@ -551,18 +553,7 @@ inline constexpr GUID IID_IDirectDrawClipper{0x6C14DB85, 0xA733, 0x11CE, {0xA5, 
 inline constexpr GUID IID_IDirectDrawGammaControl{0x69C11C3E, 0xB46B, 0x11D1, {0xAD, 0x7A, 0x00, 0xC0, 0x4F, 0xC2, 0x9B, 0x4E}};
 
 // ---------------------------------------------------------------------------------------------
-// Interfaces. Every object counts its references over all of its interfaces together; the last
-// Release destroys it.
-
-class IUnknown {
- public:
-  virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
-  virtual DWORD AddRef() = 0;
-  virtual DWORD Release() = 0;
-
- protected:
-  ~IUnknown() = default;
-};
+// Interfaces
 
 class IDirectDrawClipper : public IUnknown {
  public:

@@ -15,7 +15,7 @@ namespace dinput {
 
 namespace {
 
-using detail::RefCounted;
+using detail::Object;
 
 struct ModuleState {
   InputConfig config = DefaultConfig();
@@ -56,7 +56,7 @@ LONG ScaleAbsolute(LONG raw, LONG lo, LONG hi, DWORD deadZone, DWORD saturation)
 
 // ---------------------------------------------------------------------------------------------
 
-class DeviceInterface final : public RefCounted, public IDirectInputDevice2, public detail::EffectHost {
+class DeviceInterface final : public Object<IDirectInputDevice2>, public detail::EffectHost {
  public:
   explicit DeviceInterface(std::shared_ptr<Device> device) : device_(std::move(device)) {
     axes_.resize(device_->Objects.size());
@@ -75,7 +75,7 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2, pub
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (riid == ddraw::IID_IUnknown || riid == IID_IDirectInputDeviceA) {
+    if (riid == IID_IUnknown || riid == IID_IDirectInputDeviceA) {
       *object = static_cast<IDirectInputDevice*>(this);
     } else if (riid == IID_IDirectInputDevice2A && device_->SecondVersion) {
       *object = static_cast<IDirectInputDevice2*>(this);
@@ -85,8 +85,6 @@ class DeviceInterface final : public RefCounted, public IDirectInputDevice2, pub
     AddRef();
     return DI_OK;
   }
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   HRESULT GetCapabilities(DIDEVCAPS* caps) override {
     if (!caps || caps->dwSize != sizeof(DIDEVCAPS)) return DIERR_INVALIDPARAM;
@@ -549,18 +547,16 @@ HRESULT DeviceInterface::SetProperty(REFGUID prop, const DIPROPHEADER* header) {
 
 // ---------------------------------------------------------------------------------------------
 
-class DirectInputObject final : public RefCounted, public IDirectInput {
+class DirectInputObject final : public Object<IDirectInput> {
  public:
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (!(riid == ddraw::IID_IUnknown || riid == IID_IDirectInputA)) return DIERR_NOINTERFACE;
+    if (!(riid == IID_IUnknown || riid == IID_IDirectInputA)) return DIERR_NOINTERFACE;
     *object = static_cast<IDirectInput*>(this);
     AddRef();
     return DI_OK;
   }
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   HRESULT CreateDevice(REFGUID guid, IDirectInputDevice** device, IUnknown* outer) override {
     if (!device) return DIERR_INVALIDPARAM;

@@ -92,7 +92,7 @@ HRESULT CopyParameters(const DIEFFECT& e, DWORD flags, EffectParams& p) {
 
 namespace {
 
-class Effect final : public RefCounted, public IDirectInputEffect {
+class Effect final : public Object<IDirectInputEffect> {
  public:
   Effect(EffectHost& host, std::shared_ptr<Device> device, const GUID& type)
       : host_(host), device_(std::move(device)) {
@@ -109,13 +109,11 @@ class Effect final : public RefCounted, public IDirectInputEffect {
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (!(riid == ddraw::IID_IUnknown || riid == IID_IDirectInputEffect)) return DIERR_NOINTERFACE;
+    if (!(riid == IID_IUnknown || riid == IID_IDirectInputEffect)) return DIERR_NOINTERFACE;
     *object = static_cast<IDirectInputEffect*>(this);
     AddRef();
     return DI_OK;
   }
-  DWORD AddRef() override { return AddRefImpl(); }
-  DWORD Release() override { return ReleaseImpl(); }
 
   HRESULT Initialize(HINSTANCE, DWORD, REFGUID) override { return DI_OK; }
   HRESULT GetEffectGuid(GUID* guid) override {

@@ -19,7 +19,9 @@ namespace detail {
 // Objects of the module alive now.
 int& LiveCount();
 
-using RefCounted = win::RefCounted<&LiveCount>;
+// The objects of this module, counted in its live count.
+template <class... Interfaces>
+using Object = win::ComObject<&LiveCount, Interfaces...>;
 
 // The device interface an effect belongs to.
 class EffectHost {

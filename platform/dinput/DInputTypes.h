@@ -4,8 +4,8 @@
 // their size fields are checked against sizeof.
 #include <cstdint>
 
-#include "platform/ddraw/DDrawTypes.h"  // IUnknown, shared by the DirectX modules
 #include "platform/base/Types.h"
+#include "platform/base/Unknown.h"
 
 namespace dinput {
 
@@ -18,11 +18,12 @@ using win::GUID;
 using win::HINSTANCE;
 using win::HRESULT;
 using win::HWND;
+using win::IID_IUnknown;
+using win::IUnknown;
 using win::LONG;
 using win::REFGUID;
 using win::REFIID;
 using win::WORD;
-using ddraw::IUnknown;
 
 inline constexpr DWORD DIRECTINPUT_VERSION = 0x0700;
 

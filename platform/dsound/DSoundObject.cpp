@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/base/RefCounted.h"
 #include "platform/dsound/DSound.h"
 #include "platform/dsound/DSoundMixer.h"
 #include "platform/kernel/Library.h"
@@ -24,6 +25,15 @@ using detail::SampleBlock;
 using detail::Voice;
 
 class SoundBuffer;
+
+// DirectSound objects and buffers alive now.
+int& LiveCount() {
+  static int live = 0;
+  return live;
+}
+
+template <class... Interfaces>
+using Object = win::ComObject<&LiveCount, Interfaces...>;
 
 // ---------------------------------------------------------------------------------------------
 // The output device. Everything here belongs to the message-loop thread; the audio thread sees
@@ -53,7 +63,6 @@ struct Device {
   Graveyard graveyard;
   std::uint64_t last_submitted = 0;
   std::vector<SoundBuffer*> buffers;  // every live buffer, primaries included
-  int objects = 0;                    // live DirectSound objects
 };
 
 Device& Dev() {
@@ -165,7 +174,7 @@ HRESULT CheckFormat(const WAVEFORMATEX* format, WAVEFORMATEX& out) {
 
 class DirectSoundObject;
 
-class SoundBuffer final : public IDirectSoundBuffer {
+class SoundBuffer final : public Object<IDirectSoundBuffer> {
  public:
   // A primary buffer (owner set, no samples) or a secondary one.
   SoundBuffer(DirectSoundObject* owner, DWORD flags, const WAVEFORMATEX& format, std::shared_ptr<Store> store)
@@ -188,12 +197,6 @@ class SoundBuffer final : public IDirectSoundBuffer {
     }
     *object = nullptr;
     return DSERR_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) Destroy();
-    return left;
   }
 
   HRESULT GetCaps(DSBCAPS* caps) override {
@@ -346,8 +349,9 @@ class SoundBuffer final : public IDirectSoundBuffer {
   }
 
  private:
-  ~SoundBuffer() = default;
-  void Destroy();
+  // Each buffer holds the device from its creation on.
+  ~SoundBuffer() override { Dev().Release(); }
+  void LastReleased() override;
 
   DWORD Size() const {
     if (store_) return static_cast<DWORD>(store_->bytes.size());
@@ -386,7 +390,6 @@ class SoundBuffer final : public IDirectSoundBuffer {
 
   void Publish();
 
-  ULONG refs_ = 1;
   DirectSoundObject* owner_;
   const bool primary_;
   const DWORD flags_;
@@ -490,10 +493,8 @@ HRESULT SoundBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) {
 // ---------------------------------------------------------------------------------------------
 // The DirectSound object
 
-class DirectSoundObject final : public IDirectSound {
+class DirectSoundObject final : public Object<IDirectSound> {
  public:
-  DirectSoundObject() { ++Dev().objects; }
-
   HRESULT QueryInterface(REFIID riid, void** object) override {
     if (!object) return DSERR_INVALIDPARAM;
     if (riid == IID_IUnknown || riid == IID_IDirectSound) {
@@ -503,20 +504,6 @@ class DirectSoundObject final : public IDirectSound {
     }
     *object = nullptr;
     return DSERR_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) {
-      if (primary_) {
-        primary_->Orphan();
-        std::exchange(primary_, nullptr)->Release();
-      }
-      --Dev().objects;
-      Dev().Release();
-      delete this;
-    }
-    return left;
   }
 
   HRESULT CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer, IUnknown* outer) override {
@@ -602,9 +589,15 @@ class DirectSoundObject final : public IDirectSound {
   DWORD Level() const { return level_; }
 
  private:
-  ~DirectSoundObject() = default;
+  // The object holds the device from its creation on.
+  ~DirectSoundObject() override { Dev().Release(); }
+  void LastReleased() override {
+    if (primary_) {
+      primary_->Orphan();
+      std::exchange(primary_, nullptr)->Release();
+    }
+  }
 
-  ULONG refs_ = 1;
   HWND window_ = nullptr;
   DWORD level_ = 0;
   SoundBuffer* primary_ = nullptr;  // holds one reference
@@ -620,7 +613,7 @@ HRESULT SoundBuffer::SetFormat(const WAVEFORMATEX* format) {
   return DS_OK;
 }
 
-void SoundBuffer::Destroy() {
+void SoundBuffer::LastReleased() {
   Device& d = Dev();
   if (voice_) {
     if (submitted_) {
@@ -632,8 +625,6 @@ void SoundBuffer::Destroy() {
   if (store_) std::erase(store_->users, this);
   store_.reset();
   std::erase(d.buffers, this);
-  delete this;
-  d.Release();
 }
 
 void Device::CheckAlive() {
@@ -669,7 +660,7 @@ bool RenderManual(std::int16_t* out, int frames) {
   return true;
 }
 
-int LiveObjectCount() { return Dev().objects + static_cast<int>(Dev().buffers.size()); }
+int LiveObjectCount() { return LiveCount(); }
 int RetiredObjectCount() { return static_cast<int>(Dev().graveyard.Size()); }
 
 HRESULT DirectSoundCreate(const GUID* driver, IDirectSound** directSound, IUnknown* outer) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/base/Types.h"
+#include "platform/base/Unknown.h"
 
 namespace dsound {
 
@@ -15,6 +16,8 @@ using win::DWORD;
 using win::GUID;
 using win::HRESULT;
 using win::HWND;
+using win::IID_IUnknown;
+using win::IUnknown;
 using win::LONG;
 using win::REFIID;
 using win::ULONG;
@@ -174,19 +177,8 @@ static_assert(sizeof(DSCAPS) == 96);
 // ---------------------------------------------------------------------------------------------
 // Interfaces
 
-inline constexpr GUID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr GUID IID_IDirectSound{0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 inline constexpr GUID IID_IDirectSoundBuffer{0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
-
-class IUnknown {
- public:
-  virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
-
- protected:
-  ~IUnknown() = default;
-};
 
 class IDirectSoundBuffer : public IUnknown {
  public:

@@ -3,12 +3,14 @@
 // 49.7 days. Tests replace the clock by a virtual one they set and advance.
 #include <cstdint>
 
+#include "platform/base/Types.h"
+
 namespace mm {
 
-using DWORD = std::uint32_t;
-using UINT = std::uint32_t;
-using WORD = std::uint16_t;
-using MMRESULT = std::uint32_t;
+using win::DWORD;
+using win::UINT;
+using win::WORD;
+using MMRESULT = UINT;
 
 DWORD timeGetTime();
 

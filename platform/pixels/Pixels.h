@@ -220,6 +220,11 @@ struct ColorMasks {
   static std::uint32_t Insert(std::uint32_t v8, const Channel& c) { return c.Bits ? Narrow(v8, c.Bits) << c.Shift : 0; }
 };
 
+// Moves every channel of every pixel of the view from where `from` has it to where `to` has it,
+// for 16, 24 and 32 bits (other depths are left alone). Each channel must be as wide in both;
+// bits outside the channels become 0.
+void MoveChannels(const PixelView& v, const ColorMasks& from, const ColorMasks& to);
+
 // The two 16-bit formats, spelled out for the loops that convert whole rows.
 inline std::uint32_t Rgb565ToRgb(std::uint32_t v) {
   const std::uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "dx/DXConsts.h"
@@ -969,4 +971,223 @@ TEST(DIBStoredForm, OlderDibPropertyIsReadInTheFileFormAndNeverWritten) {
   TMemoryStream body;
   g.binaries[0].write(body);
   EXPECT_EQ(body.Size(), file.Size() - 14);
+}
+
+// ---- BMP files as other programs write them ---------------------------------------------------
+
+namespace {
+
+// A file form: file header with the given pixel offset (0: right after the body's headers and
+// table, as WriteFile puts it), then the body, `gap` filler bytes, the pixels.
+Bytes FileOf(const Bytes& headers, const Bytes& pixels, std::size_t gap = 0, std::int64_t offset = -1) {
+  Bytes f = {'B', 'M'};
+  Put32(f, static_cast<std::uint32_t>(14 + headers.size() + gap + pixels.size()));
+  Put32(f, 0);
+  Put32(f, static_cast<std::uint32_t>(offset >= 0 ? offset : std::int64_t(14 + headers.size() + gap)));
+  Append(f, headers);
+  f.insert(f.end(), gap, 0xEE);
+  Append(f, pixels);
+  return f;
+}
+
+void ReadFileForm(TDIB& d, const Bytes& b) {
+  TBytesStream s(b.data(), b.size());
+  d.ReadFile(s);
+}
+
+Bytes BitFieldHeaders(int w, int h, int bits, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  HeaderSpec hs;
+  hs.width = w;
+  hs.height = h;
+  hs.bitCount = static_cast<std::uint16_t>(bits);
+  hs.compression = 3;
+  Bytes out = InfoHeader(hs);
+  Put32(out, r);
+  Put32(out, g);
+  Put32(out, b);
+  return out;
+}
+
+}  // namespace
+
+TEST(DIBFileForm, PixelsAreReadWhereTheFileHeaderPutsThem) {
+  HeaderSpec hs;
+  hs.width = 3;
+  hs.height = 2;
+  const Bytes headers = [&] {
+    Bytes b = InfoHeader(hs);
+    Append(b, ColorEntries(256));
+    return b;
+  }();
+  const Bytes pixels = {1, 2, 3, 0, 4, 5, 6, 0};  // bottom row first
+  for (std::size_t gap : {0u, 1u, 10u, 333u}) {
+    TDIB d;
+    ReadFileForm(d, FileOf(headers, pixels, gap));
+    ASSERT_EQ(d.Width(), 3) << gap;
+    EXPECT_EQ(RowOf(d, 0)[0], 4) << gap;
+    EXPECT_EQ(RowOf(d, 0)[2], 6) << gap;
+    EXPECT_EQ(RowOf(d, 1)[1], 2) << gap;
+    EXPECT_EQ(d.ColorTable()[5].rgbRed, 36);
+  }
+  // A true-colour file and an RLE8 file with gaps: the compressed bytes are those after the gap.
+  hs.bitCount = 24;
+  const Bytes rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
+  TDIB t;
+  ReadFileForm(t, FileOf(InfoHeader(hs), rgb, 7));
+  EXPECT_EQ(RowOf(t, 1)[0], 1);
+  EXPECT_EQ(RowOf(t, 0)[8], 19);
+  const Bytes rle = Rle8Picture(16, 4);
+  Bytes rleHeaders = Rle8Stream(16, 4, rle);
+  rleHeaders.resize(rleHeaders.size() - rle.size());
+  TDIB r;
+  ReadFileForm(r, FileOf(rleHeaders, rle, 6));
+  ASSERT_TRUE(r.Image()->Compressed);
+  EXPECT_EQ(Bytes(r.Image()->Bits, r.Image()->Bits + rle.size()), rle);
+  r.SetPixel(15, 3, 0);  // decodes
+  EXPECT_EQ(RowOf(r, 1)[5], Rle8Pixel(16, 5, 2));
+}
+
+TEST(DIBFileForm, AnOffsetIntoTheHeadersOrTheTableIsRefusedAndOnePastTheEndIsAShortRead) {
+  HeaderSpec hs;
+  hs.width = 2;
+  hs.height = 1;
+  Bytes headers = InfoHeader(hs);
+  Append(headers, ColorEntries(256));
+  const Bytes pixels = {9, 8, 0, 0};
+  TDIB d;
+  d.SetSize(5, 5, 8);
+  TDIBSharedImage* before = d.Image();
+  for (std::int64_t offset : {0, 13, 14, 40, 54, 54 + 1023}) {
+    ExpectError<fw::EInvalidGraphic>([&] { ReadFileForm(d, FileOf(headers, pixels, 0, offset)); }, "DIB is invalid");
+    EXPECT_EQ(d.Image(), before) << offset;
+  }
+  // Past the end of the stream: the pixels are not there.
+  ExpectError<fw::EReadError>([&] { ReadFileForm(d, FileOf(headers, pixels, 0, 14 + 1064 + 5)); },
+                              "Stream read error");
+  EXPECT_EQ(d.Image(), before);
+  ReadFileForm(d, FileOf(headers, pixels, 0, 14 + 1064));
+  EXPECT_EQ(RowOf(d, 0)[0], 9);
+}
+
+// Bit fields with the usual widths in other places come out in the layout's places, so the
+// colours are the file's.
+TEST(DIBStoredForm, BitFieldsElsewhereAreMovedToTheLayoutsPlaces) {
+  struct Case {
+    int bits;
+    std::uint32_t r, g, b;
+    std::uint32_t stored;  // one pixel as the file has it
+    std::uint32_t loaded;  // the same in the layout's places
+    std::uint32_t greenMask;
+    std::uint32_t rgb;  // drawn
+  } cases[] = {
+      // 5-6-5 with red and blue swapped: full red.
+      {16, 0x001F, 0x07E0, 0xF800, 0x001F, 0xF800, 0x7E0, 0xFF0000},
+      // 5-5-5 one bit up: full red, half green.
+      {16, 0xF800, 0x07C0, 0x003E, 0xF800 | (16 << 6), 0x7C00 | (16 << 5), 0x3E0, 0xFF8400},
+      // 8-8-8 as blue, green, red from the bottom up.
+      {32, 0x0000FF, 0x00FF00, 0xFF0000, 0x00332211, 0x00112233, 0xFF00, 0x112233},
+      // 8-8-8 in the top three bytes.
+      {32, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x112233AA, 0x00112233, 0xFF00, 0x112233},
+  };
+  for (const Case& c : cases) {
+    for (int height : {2, -2}) {
+      Bytes s = BitFieldHeaders(2, height, c.bits, c.r, c.g, c.b);
+      const int bytes = c.bits / 8;
+      for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < bytes; ++k) s.push_back(static_cast<std::uint8_t>(c.stored >> (8 * k)));
+      TDIB d;
+      ReadBody(d, s);
+      ASSERT_EQ(d.Width(), 2);
+      EXPECT_EQ(static_cast<std::uint32_t>(d.Layout().GreenMask), c.greenMask) << c.bits;
+      std::uint32_t v = 0;
+      std::memcpy(&v, RowOf(d, 1) + bytes, bytes);
+      EXPECT_EQ(v, c.loaded) << std::hex << c.r << " " << c.g << " " << c.b << " " << height;
+      Target t(2, 2);
+      t.canvas.Draw(0, 0, &d);
+      EXPECT_EQ(t.At(1, 0), c.rgb) << std::hex << c.r << " " << c.g << " " << c.b;
+      // Written back, the masks are the layout's and the pixels stay where they now are.
+      const Bytes out = WriteBody(d);
+      std::uint32_t red;
+      std::memcpy(&red, out.data() + 40, 4);
+      EXPECT_EQ(red, static_cast<std::uint32_t>(d.Layout().RedMask));
+    }
+  }
+  // Channels that share bits, lie outside the pixel or are not one run of bits have no right
+  // picture: refused.
+  for (const auto& m : std::vector<std::array<std::uint32_t, 4>>{{32, 0xFF, 0xFF, 0xFF0000},
+                                                                 {32, 0xFF | 0x1000000u, 0xFF00, 0xFF0000},
+                                                                 {16, 0x1F0000, 0x7E0, 0x1F},
+                                                                 {16, 0xF800, 0x7E0, 0x3E}}) {
+    Bytes s = BitFieldHeaders(1, 1, static_cast<int>(m[0]), m[1], m[2], m[3]);
+    s.resize(s.size() + 4, 0);
+    TDIB d;
+    ExpectError<fw::EInvalidGraphic>([&] { ReadBody(d, s); }, "DIB is invalid");
+  }
+}
+
+TEST(DIBStoredForm, ColourTablesOfMoreThan256EntriesAreSkippedPastThe256th) {
+  for (int bits : {8, 24}) {
+    HeaderSpec hs;
+    hs.width = 2;
+    hs.height = 1;
+    hs.bitCount = static_cast<std::uint16_t>(bits);
+    hs.clrUsed = 300;
+    Bytes headers = InfoHeader(hs);
+    Append(headers, ColorEntries(300));
+    const Bytes pixels = bits == 8 ? Bytes{7, 250, 0, 0} : Bytes{1, 2, 3, 4, 5, 6, 0, 0};
+    Bytes body = headers;
+    Append(body, pixels);
+    TDIB stored, file;
+    ReadBody(stored, body);
+    ReadFileForm(file, FileOf(headers, pixels));
+    for (TDIB* d : {&stored, &file}) {
+      ASSERT_EQ(d->Width(), 2) << bits;
+      EXPECT_EQ(Bytes(RowOf(*d, 0), RowOf(*d, 0) + pixels.size()), pixels) << bits;
+      EXPECT_EQ(d->ColorTable()[255].rgbRed, static_cast<std::uint8_t>(255 * 7 + 1));
+    }
+  }
+  // A count the stream cannot hold is a short read, not pixels taken from the table.
+  HeaderSpec hs;
+  hs.bitCount = 8;
+  hs.clrUsed = 0x10000000;
+  Bytes b = InfoHeader(hs);
+  Append(b, ColorEntries(300));
+  TDIB d;
+  ExpectError<fw::EReadError>([&] { ReadBody(d, b); }, "Stream read error");
+}
+
+// What WriteFile writes reads back byte for byte, in every format and compressed.
+TEST(DIBFileForm, WrittenFilesReadBackByteForByte) {
+  std::vector<std::unique_ptr<TDIB>> dibs;
+  for (int bits : {1, 4, 8, 16, 24, 32}) {
+    for (bool wide : {false, true}) {
+      auto d = std::make_unique<TDIB>();
+      if (bits == 16) d->SetNextLayout(MakePixelLayout(5, wide ? 6 : 5, 5));
+      d->SetSize(wide ? 37 : 5, 3, bits);
+      std::uint8_t* p = d->GetBits();
+      for (int i = 0; i < d->Size(); ++i) p[i] = static_cast<std::uint8_t>(i * 37 + bits);
+      for (int i = 0; i < 256; ++i) d->ColorTable()[i] = win::RGBQUAD{std::uint8_t(i), std::uint8_t(i * 3), 9, 0};
+      d->UpdatePalette();
+      dibs.push_back(std::move(d));
+    }
+  }
+  auto rle = std::make_unique<TDIB>();
+  ReadBody(*rle, Rle8Stream(160, 160, Rle8Picture(160, 160)));
+  dibs.push_back(std::move(rle));
+  for (const auto& d : dibs) {
+    TMemoryStream m;
+    d->WriteFile(m);
+    m.SetPosition(0);
+    TDIB e;
+    e.ReadFile(m);
+    TDIBSharedImage& a = *d->Image();
+    TDIBSharedImage& b = *e.Image();
+    ASSERT_EQ(a.HeaderSize, b.HeaderSize) << d->BitCount();
+    EXPECT_EQ(std::memcmp(a.Header.get(), b.Header.get(), static_cast<std::size_t>(a.HeaderSize)), 0) << d->BitCount();
+    EXPECT_EQ(a.Compressed, b.Compressed);
+    const std::size_t n = a.InfoHeader().biSizeImage;
+    ASSERT_EQ(n, b.InfoHeader().biSizeImage);
+    EXPECT_EQ(std::memcmp(a.Bits, b.Bits, n), 0) << d->BitCount();
+    EXPECT_EQ(std::memcmp(d->ColorTable().data(), e.ColorTable().data(), 4 * static_cast<std::size_t>(a.ColorCount)), 0);
+  }
 }

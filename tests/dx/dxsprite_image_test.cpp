@@ -159,6 +159,25 @@ TEST(ImageSpriteStepTest, LoopingAndStoppingRuns) {
   EXPECT_EQ(s->CurrentPattern(), 12);
 }
 
+// The frame step is worked out in extended precision and stored afterwards.
+TEST(ImageSpriteStepTest, TheStepIsExtendedPrecision) {
+  TSpriteEngine engine;
+  auto* s = MakeSprite<TImageSprite>(&engine);
+  s->FrameCount = 4;
+  s->FramePos = 0.1;
+  s->FrameSpeed = 0.3;
+  s->Step(3);
+  EXPECT_EQ(s->FramePos, 1.0) << "double arithmetic gives 0.99999999999999989";
+  EXPECT_EQ(s->CurrentPattern(), 1);
+  EXPECT_EQ(s->FrameSpeed, 0.3);
+  // Looping over one frame: the step lands on 1, which is frame 0 again.
+  s->FrameLoop = true;
+  s->FrameCount = 1;
+  s->FramePos = 0.1;
+  s->Step(3);
+  EXPECT_EQ(s->FramePos, 0.0);
+}
+
 TEST_F(SpriteSceneTest, WrappingBoundsAndPatternsCentredInTheSprite) {
   Start(16);
   auto* s = MakeSprite<TImageSprite>(Engine());

@@ -373,6 +373,41 @@ TEST(SpriteCollisionTest, FreedAndNewSpritesAndChangedDepthsAreSeenByTheNextPass
 
 }  // namespace
 
+// A sprite's absolute position is its own plus its parent's absolute position, up to the root,
+// in extended precision: offsets above it that cancel each other cancel before its own is added.
+TEST(SpritePositions, AbsolutePositionsAreSummedFromTheRootDown) {
+  TSpriteEngine engine;
+  engine.SetX(-1e-16);
+  engine.SetY(-1e-16);
+  auto* parent = MakeSprite<TSprite>(&engine);
+  parent->SetX(1e-16);
+  parent->SetY(1e-16);
+  auto* s = MakeSprite<TSprite>(parent);
+  s->SetX(1);
+  s->SetY(1);
+  s->SetWidth(10);
+  EXPECT_EQ(s->AbsX(), 1.0L);
+  EXPECT_EQ(s->AbsY(), 1.0L);
+  EXPECT_EQ(s->GetBounds(), (fw::TRect{1, 1, 11, 1}));
+  EXPECT_EQ(parent->AbsX(), 0.0L);
+  EXPECT_EQ(engine.AbsX(), static_cast<long double>(-1e-16));
+
+  // A chain deeper than the ancestors gathered at once, against the definition taken literally.
+  std::function<long double(const TSprite*)> byDefinition = [&](const TSprite* t) -> long double {
+    return t->Parent() ? static_cast<long double>(t->X()) + byDefinition(t->Parent()) : t->X();
+  };
+  std::mt19937_64 rng(11);
+  std::uniform_int_distribution<int> pick(0, 3);
+  const double values[] = {1e-16, -1e-16, 1.0, 3e15};
+  TSprite* t = &engine;
+  for (int depth = 1; depth <= 100; ++depth) {
+    t = MakeSprite<TSprite>(t);
+    t->SetX(values[pick(rng)]);
+    ASSERT_EQ(t->AbsX(), byDefinition(t)) << "depth " << depth;
+  }
+  engine.FreeChildren();
+}
+
 // Positions truncate towards zero exactly as the extended value does, including values a hair
 // below a whole number that round up to it as doubles, and are held at a billion pixels.
 TEST(SpritePositions, TruncateTowardsZeroExactlyAndHoldAtABillion) {

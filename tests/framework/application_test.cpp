@@ -9,6 +9,10 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "framework/StdCtrls.h"
@@ -315,6 +319,26 @@ TEST_F(App, ExceptionsInHandlersReachTheMessageBoxAndTheLoopGoesOn) {
   EXPECT_EQ(boxes.Boxes[3].Text, "Дане положення не можливе(перевірте розширення)");
   EXPECT_EQ(boxes.Boxes[3].Caption, app->Title());
   EXPECT_EQ(boxes.Boxes[3].Type, win::MB_OK);
+}
+
+TEST_F(App, AnExceptionInAWindowProcedureReachesTheApplicationWithItsControl) {
+  auto form = MakeOwned<TForm>(nullptr);
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->OnKeyDown = [](TObject*, std::uint16_t&, TShiftState) { StrToInt("x"); };
+  form->Show();
+  std::vector<std::pair<TObject*, std::string>> seen;
+  app->OnException = [&](TObject* Sender, const std::exception& E) { seen.emplace_back(Sender, E.what()); };
+  win::SendMessageA(edit->Handle(), win::WM_KEYDOWN, 'A', 0);
+  app->OnException.Clear();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].first, edit);
+  EXPECT_EQ(seen[0].second, "'x' is not a valid integer value");
+  // Without an OnException the default handler shows it, and the control goes on working.
+  testsupport::MessageBoxRecorder boxes;
+  win::SendMessageA(edit->Handle(), win::WM_KEYDOWN, 'A', 0);
+  ASSERT_EQ(boxes.Boxes.size(), 1u);
+  EXPECT_EQ(boxes.Boxes[0].Text, "'x' is not a valid integer value");
 }
 
 TEST_F(App, MainFormClosingEndsTheApplication) {

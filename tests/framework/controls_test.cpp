@@ -389,6 +389,23 @@ TEST_F(ShownControls, MenuCommandsAndInitMenu) {
   menu = f.WidgetIfMade()->findChild<QMenuBar*>()->actions()[0]->menu();
   EXPECT_FALSE(menu->actions()[0]->isEnabled());
   f.WindowProc = old;
+
+  // Another menu of the form's, then that menu freed: the form forgets it and drops the bar.
+  auto other = MakeOwned<TMainMenu>(nullptr);
+  auto* item = new TMenuItem(other.get());
+  item->SetCaption("Інше");
+  other->Items()->Add(item);
+  f.SetMenu(other.get());
+  bar = f.WidgetIfMade()->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->actions()[0]->text().toStdString(), "Інше");
+  item->SetCaption("Ще інше");
+  EXPECT_EQ(f.WidgetIfMade()->findChild<QMenuBar*>()->actions()[0]->text().toStdString(), "Ще інше");
+  other.reset();
+  EXPECT_EQ(f.Menu(), nullptr);
+  EXPECT_EQ(f.WidgetIfMade()->findChild<QMenuBar*>(), nullptr);
+  f.SetMenu(f.MainMenu1);
+  EXPECT_NE(f.WidgetIfMade()->findChild<QMenuBar*>(), nullptr);
 }
 
 TEST_F(ShownControls, TimerTicksAreDrivenByTheVirtualClock) {
