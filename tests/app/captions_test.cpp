@@ -4,7 +4,9 @@
 // fonts this system does not have, so this is what tells whether the fallback fits them.
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
 #include <QFontMetrics>
+#include <QList>
 #include <QString>
 
 #include <algorithm>
@@ -40,6 +42,23 @@ int TextWidth(const fw::TControl& c, const std::string& text) {
   return QFontMetrics(c.Font()->ToQFont()).horizontalAdvance(QString::fromStdString(text));
 }
 
+// What a panel's frame takes of each side of its client area; captions on it keep inside.
+int FrameOf(const fw::TWinControl& parent) {
+  const auto* p = dynamic_cast<const fw::TCustomPanel*>(&parent);
+  if (!p) return 0;
+  return (p->BorderStyle() == fw::TBorderStyle::bsSingle ? 1 : 0) + (p->BevelOuter() != fw::bvNone ? p->BevelWidth() : 0) +
+         p->BorderWidth() + (p->BevelInner() != fw::bvNone ? p->BevelWidth() : 0);
+}
+
+// Letters the font has no glyph for would be drawn in some other font, or as boxes.
+std::string MissingLetters(const fw::TControl& c, const std::string& text) {
+  const QFontMetrics fm(c.Font()->ToQFont());
+  std::string missing;
+  for (char32_t ch : QString::fromStdString(text).toUcs4())
+    if (!fm.inFontUcs4(ch)) missing += QString::fromUcs4(&ch, 1).toStdString();
+  return missing;
+}
+
 // Pictures and shapes are backgrounds: captions lie on them by design.
 bool IsBackground(const fw::TControl* c) {
   return dynamic_cast<const fw::TShape*>(c) || dynamic_cast<const fw::TImage*>(c);
@@ -71,6 +90,7 @@ class Captions : public ::testing::Test {
 
   // What is cut or crowded among the visible captions under `parent`, and how many were seen.
   void Check(const fw::TWinControl& parent, const std::string& where, std::vector<std::string>& bad, int& seen) {
+    const int frame = FrameOf(parent);
     for (int i = 0; i < parent.ControlCount(); ++i) {
       const fw::TControl* c = parent.Controls(i);
       if (!c->Visible()) continue;
@@ -78,6 +98,8 @@ class Captions : public ::testing::Test {
       if (const auto* label = dynamic_cast<const fw::TCustomLabel*>(c)) {
         const std::string text = label->Caption();
         if (text.empty()) continue;
+        if (const std::string m = MissingLetters(*c, text); !m.empty())
+          bad.push_back(name + " \"" + text + "\": the font has no " + m);
         const QFontMetrics fm(label->Font()->ToQFont());
         const Rect r{c->Left(), c->Top(), c->Left() + TextWidth(*c, text), c->Top() + fm.height()};
         // A label under a windowed control that covers all of it the parent shows is never seen.
@@ -92,9 +114,10 @@ class Captions : public ::testing::Test {
         }
         if (covered) continue;
         ++seen;
-        if (r.L < 0 || r.T < 0 || r.R > parent.ClientWidth() || r.B > parent.ClientHeight())
+        if (r.L < frame || r.T < frame || r.R > parent.ClientWidth() - frame || r.B > parent.ClientHeight() - frame)
           bad.push_back(name + " \"" + text + "\" (" + std::to_string(r.R - r.L) + " wide at " + std::to_string(r.L) +
-                        ") is cut by its parent, " + std::to_string(parent.ClientWidth()) + " wide");
+                        ") is cut by its parent, " + std::to_string(parent.ClientWidth()) + " wide with a frame of " +
+                        std::to_string(frame));
         const Rect clear{r.L - kGap, r.T, r.R + kGap, r.B};
         for (int j = 0; j < parent.ControlCount(); ++j) {
           const fw::TControl* o = parent.Controls(j);
@@ -114,6 +137,8 @@ class Captions : public ::testing::Test {
       else if (dynamic_cast<const fw::TCustomEdit*>(c)) text = c->Text();
       if (!text.empty()) {
         ++seen;
+        if (const std::string m = MissingLetters(*c, text); !m.empty())
+          bad.push_back(name + " \"" + text + "\": the font has no " + m);
         const int room = c->Width() - 2 * kInset - (dynamic_cast<const fw::TCustomCheckBox*>(c) ? 16 : 0);
         if (TextWidth(*c, text) > room)
           bad.push_back(name + " \"" + text + "\" needs " + std::to_string(TextWidth(*c, text)) + " of " +
@@ -135,9 +160,15 @@ class Captions : public ::testing::Test {
 };
 
 TEST_F(Captions, EveryCaptionFitsItsControlInTheFallbackFont) {
-  // The forms name fonts this system has not got; they are shown in the fallback.
-  EXPECT_EQ(Form1->Font()->ResolvedFamily(), fw::TFont::FallbackFamily());
-  EXPECT_EQ(Form1->Label33->Font()->ResolvedFamily(), fw::TFont::FallbackFamily());
+  // The forms name fonts this system has not got; they are shown in the fallback, and it must
+  // be the family the package depends on: in another one these measurements prove nothing.
+  ASSERT_EQ(fw::TFont::FallbackFamily(), fw::kFallbackFamily)
+      << "install " << fw::kFallbackPackage << ": " << fw::TFont::Fallback().Warning;
+  for (const fw::TControl* c : {static_cast<const fw::TControl*>(Form1), static_cast<const fw::TControl*>(Form1->Label33),
+                                static_cast<const fw::TControl*>(Form1->PageControl1)}) {
+    EXPECT_EQ(c->Font()->ResolvedFamily(), fw::kFallbackFamily) << c->Name();
+    EXPECT_EQ(QFontInfo(c->Font()->ToQFont()).family().toStdString(), fw::kFallbackFamily) << c->Name();
+  }
   CheckAll("as stored");
   // Confirming a screen size lays the panels out for it; 800 x 600 gives them the least room
   // of the sizes with a preset (640 x 600 leaves the heading of the body's panel 143 pixels
