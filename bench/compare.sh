@@ -3,6 +3,8 @@
 # programs on the same data. Each benchmark program runs ROUNDS times, the programs taking turns,
 # so a slow spell of a noisy machine falls on both sides; the table gives, per case, the ratio of
 # our time to the peer's (below 1: we are faster) as the median and the range over the rounds.
+# Where the peer has two ways (SDL2 with and without RLE-accelerated colour keys), each round
+# takes the faster. The table begins with the processor it was measured on.
 #
 #   bench/compare.sh [ROUNDS]        (default 3; results and raw JSON in build/bench/compare/)
 set -euo pipefail
@@ -16,6 +18,9 @@ programs=(blit sprite scene dib mixer)
 cmake --build build/bench --target "${programs[@]/#/bench_}"
 out=build/bench/compare
 rm -rf "$out" && mkdir -p "$out"
+model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+mhz=$(sed -n 's/^cpu MHz[[:space:]]*: \([0-9]*\).*/\1/p' /proc/cpuinfo | head -n 1)
+echo "${model:-an unnamed processor} (${mhz:+$mhz MHz, }$(nproc --all) cores)" >"$out/machine.txt"
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 for ((r = 1; r <= rounds; ++r)); do
   # Turn the order round each time as well.
