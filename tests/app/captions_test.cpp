@@ -21,6 +21,7 @@
 #include "framework/StdCtrls.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
+#include "tests/support/ProgramForms.h"
 
 using namespace app;
 
@@ -66,27 +67,8 @@ bool IsBackground(const fw::TControl* c) {
 
 class Captions : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fw::InitApplication();
-    fw::Application->Initialize();
-    fw::Application->SetTitle("FloatBench");
-    RegisterForms();
-    ResetModelState();
-    win::SetVirtualTimers(true);
-    fw::Application->CreateForm(Form1);
-    fw::Application->CreateForm(Form3);
-    fw::Application->CreateForm(form4);
-  }
-  void TearDown() override {
-    form4->Free();
-    Form3->Free();
-    Form1->Free();
-    form4 = nullptr;
-    Form3 = nullptr;
-    Form1 = nullptr;
-    fw::Application->SetMainForm(nullptr);
-    fw::Application->OnIdle = nullptr;
-  }
+  void SetUp() override { testsupport::MakeProgramForms(true); }
+  void TearDown() override { testsupport::FreeProgramForms(); }
 
   // What is cut or crowded among the visible captions under `parent`, and how many were seen.
   void Check(const fw::TWinControl& parent, const std::string& where, std::vector<std::string>& bad, int& seen) {
