@@ -101,7 +101,7 @@ foreach(lib IN LISTS FLOATBENCH_INSTALLED_LIBRARIES)
   endif()
 
   # Targets that declare their public headers as a file set install that set; the others
-  # install every header of their folder except the internal ones.
+  # install every header of their folder except the internal and the testing ones.
   get_target_property(header_sets ${lib} HEADER_SETS)
   if(header_sets)
     install(TARGETS ${lib} EXPORT FloatBenchTargets
@@ -115,7 +115,7 @@ foreach(lib IN LISTS FLOATBENCH_INSTALLED_LIBRARIES)
     get_target_property(srcs ${lib} SOURCES)
     get_target_property(src_dir ${lib} SOURCE_DIR)
     foreach(src IN LISTS srcs)
-      if(src MATCHES "\\.h$" AND NOT src MATCHES "Internal\\.h$")
+      if(src MATCHES "\\.h$" AND NOT src MATCHES "(Internal|Testing)\\.h$")
         cmake_path(ABSOLUTE_PATH src BASE_DIRECTORY ${src_dir})
         # A header that includes Qt, SDL or libjpeg is the module's inside, whatever its name.
         file(STRINGS ${src} private_includes REGEX "^#include *[<\"](Q[A-Za-z]+|SDL|jpeglib)")

@@ -177,7 +177,7 @@ void TApplication::Idle() {
   }
   if (done) {
     ++wait_count_;
-    if (WaitHook) WaitHook();
+    if (wait_hook_) wait_hook_();
     else win::WaitMessage();
   }
 }

@@ -12,16 +12,4 @@ void RegisterModule();
 
 HRESULT Direct3DRMCreate(IDirect3DRM** out);
 
-// Tests: objects of this module still alive (Direct3D objects, devices, retained-mode objects).
-int LiveObjectCount();
-
-// Tests: retained-mode operations that fail (with a retained-mode error) until reset.
-struct RetainedModeFaults {
-  bool Create = false;    // Direct3DRMCreate
-  bool Device = false;    // CreateDeviceFromD3D
-  bool Frame = false;     // CreateFrame
-  bool Viewport = false;  // CreateViewport
-};
-void SetRetainedModeFaults(const RetainedModeFaults& faults);
-
 }  // namespace d3d

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/d3d/D3DInternal.h"
+#include "platform/d3d/D3DTesting.h"
 #include "platform/kernel/Library.h"
 
 namespace d3d {

@@ -5,6 +5,7 @@
 
 #include "platform/dinput/DInput.h"
 #include "platform/dinput/DInputInternal.h"
+#include "platform/dinput/DInputTesting.h"
 
 namespace dinput {
 

@@ -6,6 +6,7 @@
 
 #include "platform/dinput/DInput.h"
 #include "platform/dinput/DInputInternal.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/joy/Joy.h"
 #include "platform/win/WinMouseHook.h"
 

@@ -12,6 +12,7 @@
 #include "platform/base/RefCounted.h"
 #include "platform/dsound/DSound.h"
 #include "platform/dsound/DSoundMixer.h"
+#include "platform/dsound/DSoundTesting.h"
 #include "platform/kernel/Library.h"
 
 namespace dsound {

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/kernel/LibraryTesting.h"
+
 namespace kernel {
 
 namespace {

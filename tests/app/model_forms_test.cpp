@@ -15,6 +15,8 @@
 #include "app/Unit3.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
+#include "framework/FormsTesting.h"
 #include "tests/support/ProgramForms.h"
 
 using namespace app;
@@ -458,5 +460,5 @@ TEST_F(ModelForms, TheMenuHoldsTheModelsCommandsAndExitEndsTheLoop) {
   EXPECT_FALSE(fw::Application->Terminated());
   Choose(Form1->N2);
   EXPECT_TRUE(fw::Application->Terminated());
-  fw::Application->ResetTerminated();
+  fw::TApplicationTesting::ResetTerminated(*fw::Application);
 }

@@ -14,8 +14,10 @@
 #include "app/Unit4.h"
 #include "platform/ddraw/DDraw.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 #include "tests/support/ProgramForms.h"
 
 using namespace app;

@@ -7,6 +7,7 @@
 #include "dx/DXInput.h"
 #include "framework/Streaming.h"
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputTesting.h"
 #include "tests/dx/DXInputTestForm.h"
 #include "tests/support/QtTestApp.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/kernel/Library.h"
 #include "platform/mm/MMSystem.h"
 #include "platform/win/WinMouseHook.h"

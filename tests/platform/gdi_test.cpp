@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/gdi/GdiTesting.h"
 #include "platform/kernel/GlobalMemory.h"
+#include "platform/kernel/GlobalMemoryTesting.h"
 #include "platform/win/Clipboard.h"
 
 using namespace gdi;

@@ -3,7 +3,8 @@
 #include "app/Main.h"
 #include "app/Unit3.h"
 #include "app/Unit4.h"
-#include "platform/win/WinUser.h"
+#include "framework/FormsTesting.h"
+#include "platform/win/WinUserTesting.h"
 
 namespace testsupport {
 
@@ -26,7 +27,7 @@ void FreeProgramForms() {
   app::form4 = nullptr;
   app::Form3 = nullptr;
   app::Form1 = nullptr;
-  fw::Application->SetMainForm(nullptr);
+  fw::TApplicationTesting::SetMainForm(*fw::Application, nullptr);
   fw::Application->OnIdle = nullptr;
 }
 
