@@ -93,48 +93,17 @@ foreach(lib IN LISTS FLOATBENCH_INSTALLED_LIBRARIES)
     string(APPEND pc_libs " -l${file_name}")
   endif()
 
-  # The include paths into the checkout are for the build tree only; installed, a target's
-  # headers are found below include/floatbench.
-  get_target_property(dirs ${lib} INTERFACE_INCLUDE_DIRECTORIES)
-  if(dirs)
-    set(wrapped)
-    foreach(dir IN LISTS dirs)
-      if(dir MATCHES "^(${PROJECT_SOURCE_DIR}|${PROJECT_BINARY_DIR})(/|$)")
-        set(dir "$<BUILD_INTERFACE:${dir}>")
-      endif()
-      list(APPEND wrapped "${dir}")
-    endforeach()
-    set_target_properties(${lib} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${wrapped}")
-  endif()
-
-  # Targets that declare their public headers as a file set install that set; the others
-  # install every header of their folder except the internal and the testing ones.
-  get_target_property(header_sets ${lib} HEADER_SETS)
-  if(header_sets)
-    install(TARGETS ${lib} EXPORT FloatBenchTargets
-            ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
-            FILE_SET HEADERS DESTINATION ${FLOATBENCH_INCLUDEDIR} COMPONENT dev
-            INCLUDES DESTINATION ${FLOATBENCH_INCLUDEDIR})
-  else()
-    install(TARGETS ${lib} EXPORT FloatBenchTargets
-            ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
-            INCLUDES DESTINATION ${FLOATBENCH_INCLUDEDIR})
-    get_target_property(srcs ${lib} SOURCES)
-    get_target_property(src_dir ${lib} SOURCE_DIR)
-    foreach(src IN LISTS srcs)
-      if(src MATCHES "\\.h$" AND NOT src MATCHES "(Internal|Testing)\\.h$")
-        cmake_path(ABSOLUTE_PATH src BASE_DIRECTORY ${src_dir})
-        # A header that includes Qt, SDL or libjpeg is the module's inside, whatever its name.
-        file(STRINGS ${src} private_includes REGEX "^#include *[<\"](Q[A-Za-z]+|SDL|jpeglib)")
-        if(private_includes)
-          continue()
-        endif()
-        cmake_path(RELATIVE_PATH src BASE_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE rel)
-        cmake_path(GET rel PARENT_PATH rel_dir)
-        install(FILES ${src} DESTINATION ${FLOATBENCH_INCLUDEDIR}/${rel_dir} COMPONENT dev)
-      endif()
-    endforeach()
-  endif()
+  # Installed, a library's public headers are found below include/floatbench, at the paths they
+  # have in its public include tree (cmake/Layers.cmake); nothing else of the checkout is.
+  install(TARGETS ${lib} EXPORT FloatBenchTargets
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+          INCLUDES DESTINATION ${FLOATBENCH_INCLUDEDIR})
+  get_target_property(headers ${lib} FLOATBENCH_PUBLIC_HEADERS)
+  foreach(header IN LISTS headers)
+    cmake_path(RELATIVE_PATH header BASE_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE rel)
+    cmake_path(GET rel PARENT_PATH rel_dir)
+    install(FILES ${header} DESTINATION ${FLOATBENCH_INCLUDEDIR}/${rel_dir} COMPONENT dev)
+  endforeach()
 endforeach()
 
 install(EXPORT FloatBenchTargets NAMESPACE FloatBench:: FILE FloatBenchTargets.cmake
