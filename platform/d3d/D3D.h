@@ -6,8 +6,8 @@
 
 namespace d3d {
 
-// Makes "D3DRM.dll" with Direct3DRMCreate loadable. Runs at start-up; calling it again does
-// nothing.
+// Makes "D3DRM.dll" with Direct3DRMCreate loadable. Called once at start-up by
+// builtins::InstallLibraries; calling it again does nothing.
 void RegisterModule();
 
 HRESULT Direct3DRMCreate(IDirect3DRM** out);

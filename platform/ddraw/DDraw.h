@@ -107,7 +107,8 @@ void SetPresenter(Presenter* presenter);
 void ActivateApp(HWND window, bool active);
 
 // Makes "DDraw.dll" with DirectDrawCreate, DirectDrawCreateEx and DirectDrawEnumerateA
-// loadable. Runs at start-up; calling it again does nothing.
+// loadable. Called once at start-up by builtins::InstallLibraries;
+// calling it again does nothing.
 void RegisterModule();
 
 HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** directDraw, IUnknown* outer);

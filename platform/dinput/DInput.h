@@ -204,7 +204,8 @@ std::vector<std::shared_ptr<Device>> AttachedDevices();
 constexpr BYTE KeyCode(BYTE scan, bool extended) { return static_cast<BYTE>((scan & 0x7F) | (extended ? 0x80 : 0)); }
 
 // Makes "DInput.dll" with DirectInputCreateA loadable and starts listening to the window
-// system's keys. Runs at start-up; calling it again does nothing.
+// system's keys. Called once at start-up by builtins::InstallLibraries;
+// calling it again does nothing.
 void RegisterModule();
 
 HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, IDirectInput** out, IUnknown* outer);

@@ -37,8 +37,8 @@ int DeviceRate();
 // manual device is open.
 bool RenderManual(std::int16_t* out, int frames);
 
-// Makes "DSound.dll" with DirectSoundCreate loadable. Runs at start-up; calling it again does
-// nothing.
+// Makes "DSound.dll" with DirectSoundCreate loadable. Called once at start-up by
+// builtins::InstallLibraries; calling it again does nothing.
 void RegisterModule();
 
 HRESULT DirectSoundCreate(const GUID* driver, IDirectSound** directSound, IUnknown* outer);

@@ -1,7 +1,8 @@
 #pragma once
-// Run-time loading of libraries. The libraries are modules built into the program (the
-// DirectX stand-ins register themselves as "DDraw.dll", "DInput.dll", "DSound.dll",
-// "D3DRM.dll"); names compare without regard to case, as on the original platform.
+// Run-time loading of libraries. The libraries are modules built into the program, registered
+// by name with their entry points (the DirectX stand-ins "DDraw.dll", "DInput.dll", "DSound.dll"
+// and "D3DRM.dll" by builtins::InstallLibraries at start-up); names compare without regard to
+// case, as on the original platform.
 #include <string>
 #include <utility>
 #include <vector>

@@ -63,7 +63,6 @@ class DXInputComponent : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    dinput::RegisterModule();
     dinput::ResetConfig();
     dinput::Keyboard()->ReleaseAll();
     ClearKeyTable();

@@ -58,7 +58,6 @@ class Effects : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    dinput::RegisterModule();
     dinput::ResetConfig();
   }
   void TearDown() override { dinput::ResetConfig(); }

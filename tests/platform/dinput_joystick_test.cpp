@@ -69,7 +69,6 @@ class Joysticks : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    RegisterModule();
     ResetConfig();
     live_ = LiveObjectCount();
     ASSERT_EQ(DirectInputCreateA(kernel::GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, &di_, nullptr), DI_OK);

@@ -36,7 +36,6 @@ class DInput : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    RegisterModule();
     ResetConfig();
     live_ = LiveObjectCount();
   }

@@ -6,11 +6,11 @@
 #include <random>
 #include <vector>
 
+#include "platform/clipboard/Clipboard.h"
 #include "platform/gdi/GdiInternal.h"
 #include "platform/gdi/GdiTesting.h"
 #include "platform/kernel/GlobalMemory.h"
 #include "platform/kernel/GlobalMemoryTesting.h"
-#include "platform/win/Clipboard.h"
 
 using namespace gdi;
 
