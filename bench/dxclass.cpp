@@ -8,6 +8,7 @@
 #include "framework/Forms.h"
 #include "platform/mm/MMSystem.h"
 #include "platform/kernel/Library.h"
+#include "platform/mm/MMSystemTesting.h"
 
 namespace {
 

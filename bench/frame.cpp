@@ -14,6 +14,7 @@
 #include "framework/Forms.h"
 #include "platform/ddraw/DDrawPresent.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 #include "platform/win/WinUser.h"
 
 namespace {

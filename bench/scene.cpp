@@ -24,9 +24,11 @@
 #include "platform/ddraw/DDraw.h"
 #include "platform/ddraw/DDrawPresent.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 #include "platform/pixels/Pixels.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 # What `cmake --install` gives programmers who build on the component layer: its libraries, their
 # public headers, a CMake package (find_package(FloatBench) and the imported targets
-# FloatBench::dx, FloatBench::framework and the platform's) and a pkg-config file (floatbench).
+# FloatBench::dx, FloatBench::framework and one FloatBench::platform_<module> per platform
+# module) and a pkg-config file (floatbench).
 # All of it is the install component `dev`, which cpack makes into libfloatbench-dev.
 #
 # The libraries are static. The layer keeps state of its own that must exist once per program
@@ -10,7 +11,8 @@
 #
 # What is installed is `dx` and every library of ours it links, found by following the targets'
 # link libraries: a new platform module is installed the day `dx` (or a module below it) links it,
-# without an edit here. Qt, SDL2 and libjpeg stay private to the modules that use them; the
+# without an edit here. The platform modules are installed as libfloatbench-platform-<module>.a
+# and exported as FloatBench::platform_<module>. Qt, SDL2 and libjpeg stay private to the modules that use them; the
 # package finds them for the linker through find_dependency.
 
 # On a multiarch system (Debian and its kin) libraries belong in lib/<arch> below every prefix:
@@ -59,7 +61,7 @@ function(floatbench_link_closure target out)
         if(aliased)
           set(lib ${aliased})
         endif()
-        if(NOT imported AND NOT type STREQUAL "INTERFACE_LIBRARY")
+        if(NOT imported)
           _floatbench_visit(${lib})
         endif()
       endif()
@@ -81,53 +83,27 @@ endif()
 
 set(pc_libs)
 foreach(lib IN LISTS FLOATBENCH_INSTALLED_LIBRARIES)
-  # Installed beside every other library of the system: a name of ours, not `libdx.a`.
-  string(REPLACE "_" "-" file_name "floatbench-${lib}")
-  set_target_properties(${lib} PROPERTIES OUTPUT_NAME ${file_name} EXPORT_NAME ${lib})
-  string(APPEND pc_libs " -l${file_name}")
-
-  # The include paths into the checkout are for the build tree only; installed, a target's
-  # headers are found below include/floatbench.
-  get_target_property(dirs ${lib} INTERFACE_INCLUDE_DIRECTORIES)
-  if(dirs)
-    set(wrapped)
-    foreach(dir IN LISTS dirs)
-      if(dir MATCHES "^(${PROJECT_SOURCE_DIR}|${PROJECT_BINARY_DIR})(/|$)")
-        set(dir "$<BUILD_INTERFACE:${dir}>")
-      endif()
-      list(APPEND wrapped "${dir}")
-    endforeach()
-    set_target_properties(${lib} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${wrapped}")
+  # Installed beside every other library of the system: a name of ours, not `libdx.a`. A
+  # header-only module has no archive, only its target and headers.
+  get_target_property(type ${lib} TYPE)
+  set_target_properties(${lib} PROPERTIES EXPORT_NAME ${lib})
+  if(NOT type STREQUAL "INTERFACE_LIBRARY")
+    string(REPLACE "_" "-" file_name "floatbench-${lib}")
+    set_target_properties(${lib} PROPERTIES OUTPUT_NAME ${file_name})
+    string(APPEND pc_libs " -l${file_name}")
   endif()
 
-  # Targets that declare their public headers as a file set install that set; the others
-  # install every header of their folder except the internal ones.
-  get_target_property(header_sets ${lib} HEADER_SETS)
-  if(header_sets)
-    install(TARGETS ${lib} EXPORT FloatBenchTargets
-            ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
-            FILE_SET HEADERS DESTINATION ${FLOATBENCH_INCLUDEDIR} COMPONENT dev
-            INCLUDES DESTINATION ${FLOATBENCH_INCLUDEDIR})
-  else()
-    install(TARGETS ${lib} EXPORT FloatBenchTargets
-            ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
-            INCLUDES DESTINATION ${FLOATBENCH_INCLUDEDIR})
-    get_target_property(srcs ${lib} SOURCES)
-    get_target_property(src_dir ${lib} SOURCE_DIR)
-    foreach(src IN LISTS srcs)
-      if(src MATCHES "\\.h$" AND NOT src MATCHES "Internal\\.h$")
-        cmake_path(ABSOLUTE_PATH src BASE_DIRECTORY ${src_dir})
-        # A header that includes Qt, SDL or libjpeg is the module's inside, whatever its name.
-        file(STRINGS ${src} private_includes REGEX "^#include *[<\"](Q[A-Za-z]+|SDL|jpeglib)")
-        if(private_includes)
-          continue()
-        endif()
-        cmake_path(RELATIVE_PATH src BASE_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE rel)
-        cmake_path(GET rel PARENT_PATH rel_dir)
-        install(FILES ${src} DESTINATION ${FLOATBENCH_INCLUDEDIR}/${rel_dir} COMPONENT dev)
-      endif()
-    endforeach()
-  endif()
+  # Installed, a library's public headers are found below include/floatbench, at the paths they
+  # have in its public include tree (cmake/Layers.cmake); nothing else of the checkout is.
+  install(TARGETS ${lib} EXPORT FloatBenchTargets
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+          INCLUDES DESTINATION ${FLOATBENCH_INCLUDEDIR})
+  get_target_property(headers ${lib} FLOATBENCH_PUBLIC_HEADERS)
+  foreach(header IN LISTS headers)
+    cmake_path(RELATIVE_PATH header BASE_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE rel)
+    cmake_path(GET rel PARENT_PATH rel_dir)
+    install(FILES ${header} DESTINATION ${FLOATBENCH_INCLUDEDIR}/${rel_dir} COMPONENT dev)
+  endforeach()
 endforeach()
 
 install(EXPORT FloatBenchTargets NAMESPACE FloatBench:: FILE FloatBenchTargets.cmake

@@ -8,11 +8,11 @@
 #include "dx/DXConsts.h"
 #include "framework/ClassBuilder.h"
 #include "framework/GraphicsBmp.h"
+#include "platform/clipboard/Clipboard.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/kernel/GlobalMemory.h"
 #include "platform/pixels/Pixels.h"
 #include "platform/pixels/PixelsRle.h"
-#include "platform/win/Clipboard.h"
 
 namespace dx {
 

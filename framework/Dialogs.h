@@ -11,11 +11,6 @@ void ShowMessage(const std::string& Msg);
 template <class... Args>
 void ShowMessageFmt(std::string_view Format, const Args&... args);
 
-// Tests: every message box (also the default error handler's) goes to the hook instead of the
-// window system; an empty hook restores the real box.
-using win::MessageBoxHook;
-inline void SetMessageBoxHook(MessageBoxHook Hook) { win::SetMessageBoxHook(std::move(Hook)); }
-
 }  // namespace fw
 
 #include "framework/SysUtils.h"

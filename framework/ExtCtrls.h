@@ -92,13 +92,14 @@ class TImage : public TGraphicControl {
   void SetAutoSize(bool Value);
   // Where the graphic goes in the control.
   TRect DestRect() const;
-  // The control's pixels as drawn (0x00RRGGBB, rows top first); for tests and screenshots.
-  std::vector<std::uint32_t> RenderPixels();
 
  protected:
   void Paint() override;
 
  private:
+  friend struct TImageTesting;
+  // The control's pixels as drawn (0x00RRGGBB, rows top first).
+  std::vector<std::uint32_t> RenderPixels();
   void PictureChanged();
   std::unique_ptr<TPicture> picture_;
   bool stretch_ = false;

@@ -263,8 +263,6 @@ class TApplication : public TComponent {
     if (!main_form_) main_form_ = Reference;
   }
   TCustomForm* MainForm() const { return main_form_; }
-  // Tests: forget (or choose) the main form.
-  void SetMainForm(TCustomForm* Value) { main_form_ = Value; }
 
   // The hidden main window.
   win::HWND Handle();
@@ -273,8 +271,6 @@ class TApplication : public TComponent {
   bool Active() const { return active_; }
   bool Terminated() const { return terminated_; }
   void Terminate();
-  // Tests: run again after Terminate.
-  void ResetTerminated() { terminated_ = false; }
   bool ShowMainForm() const { return show_main_form_; }
   void SetShowMainForm(bool Value) { show_main_form_ = Value; }
 
@@ -287,10 +283,6 @@ class TApplication : public TComponent {
   void HandleMessage();
   // Idle processing as the loop does it on an empty queue (and the wait, when Done).
   void Idle();
-  // Waiting for the next event. Tests replace it (a wait with nothing to come would block).
-  std::function<void()> WaitHook;
-  int IdleCount() const { return idle_count_; }
-  int WaitCount() const { return wait_count_; }
 
   // Main-window hooks, called in registration order; each sees the message before the
   // application handles it.
@@ -314,6 +306,7 @@ class TApplication : public TComponent {
 
  private:
   friend class TCustomForm;
+  friend struct TApplicationTesting;
   bool ProcessMessage();
   void DoActivate(bool Active);
   static win::LRESULT AppWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam);
@@ -333,6 +326,7 @@ class TApplication : public TComponent {
   bool handling_exception_ = false;
   int idle_count_ = 0;
   int wait_count_ = 0;
+  std::function<void()> wait_hook_;  // replaces the wait for the next event when set
   std::unique_ptr<QApplication> qt_app_;
 };
 

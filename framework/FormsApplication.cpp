@@ -8,6 +8,7 @@
 
 #include "framework/ClassBuilder.h"
 #include "framework/Forms.h"
+#include "platform/builtins/Builtins.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
 
@@ -53,6 +54,9 @@ TApplication::~TApplication() {
 }
 
 void TApplication::Initialize() {
+  // Every program on the framework starts here, so here the platform's built-in libraries
+  // become loadable.
+  builtins::InstallLibraries();
   if (!QCoreApplication::instance()) qt_app_ = std::make_unique<QApplication>(g_argc, g_argv);
   win::SetExceptionHandler([](std::exception_ptr e) { GetApplication()->HandleException(e, nullptr); });
   SetControlExceptionHandler([](std::exception_ptr e, TObject* sender) { GetApplication()->HandleException(e, sender); });
@@ -177,7 +181,7 @@ void TApplication::Idle() {
   }
   if (done) {
     ++wait_count_;
-    if (WaitHook) WaitHook();
+    if (wait_hook_) wait_hook_();
     else win::WaitMessage();
   }
 }

@@ -6,8 +6,8 @@
 
 #include "framework/Graphics.h"
 #include "framework/GraphicsBmp.h"
+#include "platform/clipboard/Clipboard.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/win/Clipboard.h"
 
 namespace fw {
 

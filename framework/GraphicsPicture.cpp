@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "framework/Graphics.h"
-#include "platform/win/Clipboard.h"
+#include "platform/clipboard/Clipboard.h"
 
 namespace fw {
 

@@ -251,7 +251,7 @@ void ObjectBinaryToText(TStream& Input, TStream& Output);
 std::string ObjectTextToBinary(std::string_view Text);
 std::string ObjectBinaryToText(std::string_view Binary);
 
-// Convenience for tests and tools: an object as text, and text into a new memory stream.
+// An object as text: its stored form, converted to the text notation.
 std::string ComponentToText(TComponent& Instance);
 
 }  // namespace fw

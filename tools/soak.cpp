@@ -36,14 +36,23 @@
 #include "dx/DXSounds.h"
 #include "dx/Wave.h"
 #include "platform/d3d/D3D.h"
+#include "platform/d3d/D3DTesting.h"
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawTesting.h"
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/dsound/DSound.h"
+#include "platform/dsound/DSoundTesting.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/GdiTesting.h"
 #include "platform/kernel/GlobalMemory.h"
+#include "platform/kernel/GlobalMemoryTesting.h"
 #include "platform/kernel/Library.h"
+#include "platform/kernel/LibraryTesting.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define SOAK_ASAN 1

@@ -17,7 +17,9 @@
 #include "app/Unit4.h"
 #include "platform/ddraw/DDrawPresent.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 
 namespace fs = std::filesystem;
 

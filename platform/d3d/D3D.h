@@ -6,22 +6,10 @@
 
 namespace d3d {
 
-// Makes "D3DRM.dll" with Direct3DRMCreate loadable. Runs at start-up; calling it again does
-// nothing.
+// Makes "D3DRM.dll" with Direct3DRMCreate loadable. Called once at start-up by
+// builtins::InstallLibraries; calling it again does nothing.
 void RegisterModule();
 
 HRESULT Direct3DRMCreate(IDirect3DRM** out);
-
-// Tests: objects of this module still alive (Direct3D objects, devices, retained-mode objects).
-int LiveObjectCount();
-
-// Tests: retained-mode operations that fail (with a retained-mode error) until reset.
-struct RetainedModeFaults {
-  bool Create = false;    // Direct3DRMCreate
-  bool Device = false;    // CreateDeviceFromD3D
-  bool Frame = false;     // CreateFrame
-  bool Viewport = false;  // CreateViewport
-};
-void SetRetainedModeFaults(const RetainedModeFaults& faults);
 
 }  // namespace d3d

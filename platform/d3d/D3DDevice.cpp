@@ -2,8 +2,11 @@
 // render-target surface, and devices that keep their render states.
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/d3d/D3DInternal.h"
+#include "platform/d3d/D3DTesting.h"
 
 namespace ddraw::detail {
 
@@ -50,6 +53,15 @@ const Device3DConfig* FindDevice(const AdapterConfig& adapter, REFCLSID guid, bo
   for (const Device3DConfig& c : adapter.Devices3D)
     if (c.Guid == guid) return !version7 || OfferedToVersion7(c) ? &c : nullptr;
   return nullptr;
+}
+
+// Failures CreateDevice reports by device, once its own checks have passed.
+std::vector<std::pair<GUID, HRESULT>> g_create_results;
+
+HRESULT CreateResult(REFCLSID guid) {
+  for (const auto& [device, result] : g_create_results)
+    if (device == guid) return result;
+  return D3D_OK;
 }
 
 }  // namespace
@@ -172,7 +184,7 @@ HRESULT Direct3DObject::CreateDeviceImpl(REFCLSID device, SurfaceObject* surface
   if (surface->Lost()) return DDERR_SURFACELOST;
   if (!(config->RenderDepths & ddraw::DepthToFlag(d.ddpfPixelFormat.dwRGBBitCount))) return DDERR_INVALIDPIXELFORMAT;
   if (config->Hardware && !surface->InVideoMemory()) return DDERR_INVALIDCAPS;
-  if (config->CreateResult != D3D_OK) return config->CreateResult;
+  if (const HRESULT fault = CreateResult(config->Guid); fault != D3D_OK) return fault;
   *out = new DeviceObject(*this, *config, *surface, version7);
   return D3D_OK;
 }
@@ -312,3 +324,15 @@ HRESULT DeviceObject::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
 }
 
 }  // namespace d3d::detail
+
+namespace d3d {
+
+void SetDeviceCreateResult(REFCLSID device, HRESULT result) {
+  auto& results = detail::g_create_results;
+  std::erase_if(results, [&](const auto& r) { return r.first == device; });
+  if (result != D3D_OK) results.emplace_back(device, result);
+}
+
+void ResetDeviceCreateResults() { detail::g_create_results.clear(); }
+
+}  // namespace d3d

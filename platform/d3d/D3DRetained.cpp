@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/d3d/D3DInternal.h"
+#include "platform/d3d/D3DTesting.h"
 #include "platform/kernel/Library.h"
 
 namespace d3d {
@@ -262,10 +263,5 @@ void RegisterModule() {
                            {{"Direct3DRMCreate", reinterpret_cast<kernel::FARPROC>(&Direct3DRMCreate)}});
   });
 }
-
-namespace {
-// Registered at start-up whenever this unit is part of the program.
-const bool g_registered = (RegisterModule(), true);
-}  // namespace
 
 }  // namespace d3d

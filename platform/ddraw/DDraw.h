@@ -33,7 +33,6 @@ struct Device3DConfig {
   DWORD ColorModel = 2;             // D3DCOLOR_RGB; 1 for a monochrome (ramp) device
   DWORD RenderDepths = DDBD_16 | DDBD_24 | DDBD_32;   // the depths it renders, DDBD flags
   DWORD ZBufferDepths = DDBD_16 | DDBD_24 | DDBD_32;  // the depth buffers it uses, DDBD flags
-  HRESULT CreateResult = 0;         // tests: a failure CreateDevice reports after its own checks
 };
 
 struct AdapterConfig {
@@ -107,17 +106,9 @@ void SetPresenter(Presenter* presenter);
 // active again brings its mode back (surfaces stay lost until restored).
 void ActivateApp(HWND window, bool active);
 
-// Tests: every surface of every adapter becomes lost, as after an external mode switch.
-void LoseAllSurfaces();
-// Tests: objects of this module still alive (DirectDraw objects, surfaces, palettes, clippers).
-int LiveObjectCount();
-// The same by kind: surfaces, palettes, clippers.
-int LiveSurfaceCount();
-int LivePaletteCount();
-int LiveClipperCount();
-
 // Makes "DDraw.dll" with DirectDrawCreate, DirectDrawCreateEx and DirectDrawEnumerateA
-// loadable. Runs at start-up; calling it again does nothing.
+// loadable. Called once at start-up by builtins::InstallLibraries;
+// calling it again does nothing.
 void RegisterModule();
 
 HRESULT DirectDrawCreate(GUID* driver, IDirectDraw** directDraw, IUnknown* outer);

@@ -1,13 +1,12 @@
 // The adapters: their table and default configuration, the pixel memory of surfaces and its
 // video-memory budget, display-mode changes, the display's refresh, presentation to the screen,
 // and the module's count of live objects.
-#include <chrono>
 #include <cmath>
 #include <new>
-#include <thread>
 
 #include "platform/ddraw/DDrawInternal.h"
 #include "platform/ddraw/DDrawPresent.h"
+#include "platform/ddraw/DDrawTesting.h"
 #include "platform/mm/MMSystem.h"
 
 namespace ddraw {
@@ -254,11 +253,7 @@ double RefreshRate(const AdapterState& adapter) {
 void WaitUntil(double target, double now) {
   const double delta = std::ceil(target - now);
   if (delta <= 0) return;
-  if (mm::UsingVirtualClock()) {
-    mm::AdvanceVirtualTime(static_cast<mm::DWORD>(delta));
-  } else {
-    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long long>(delta)));
-  }
+  mm::WaitClock(static_cast<mm::DWORD>(delta));
 }
 
 }  // namespace detail

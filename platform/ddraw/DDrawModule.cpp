@@ -75,9 +75,4 @@ void RegisterModule() {
   });
 }
 
-namespace {
-// Registered at start-up whenever this unit is part of the program.
-const bool g_registered = (RegisterModule(), true);
-}  // namespace
-
 }  // namespace ddraw

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/dinput/DInputInternal.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/kernel/Library.h"
 #include "platform/win/WinKeyHook.h"
 #include "platform/win/WinMouseHook.h"
@@ -19,6 +20,7 @@ using detail::Object;
 
 struct ModuleState {
   InputConfig config = DefaultConfig();
+  bool create_fails = false;  // DirectInputCreateA fails until the configuration changes
 };
 
 // Interfaces may be released from other objects' destructors at program end.
@@ -570,7 +572,7 @@ class DirectInputObject final : public Object<IDirectInput> {
         break;
       }
     }
-    if (!found || found->FailCreate) return DIERR_DEVICENOTREG;
+    if (!found || DeviceTesting::RefusesCreation(*found)) return DIERR_DEVICENOTREG;
     *device = static_cast<IDirectInputDevice*>(new DeviceInterface(found));
     return DI_OK;
   }
@@ -652,8 +654,12 @@ std::vector<std::shared_ptr<Device>> AttachedDevices() {
   return out;
 }
 
-void SetConfig(InputConfig config) { M().config = std::move(config); }
-void ResetConfig() { M().config = DefaultConfig(); }
+void SetConfig(InputConfig config) {
+  M().config = std::move(config);
+  M().create_fails = false;
+}
+void ResetConfig() { SetConfig(DefaultConfig()); }
+void SetCreateFails(bool fails) { M().create_fails = fails; }
 const InputConfig& Config() { return M().config; }
 
 SystemKeyboard* Keyboard() {
@@ -683,7 +689,7 @@ HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, IDirectInput** out
   if (!instance) return DIERR_INVALIDPARAM;
   if (version < 0x0300) return DIERR_BETADIRECTINPUTVERSION;
   if (version > DIRECTINPUT_VERSION) return DIERR_OLDDIRECTINPUTVERSION;
-  if (M().config.CreateFails) return DIERR_GENERIC;
+  if (M().create_fails) return DIERR_GENERIC;
   *out = new DirectInputObject;
   return DI_OK;
 }

@@ -77,38 +77,6 @@ class Actuators {
   virtual void SetAutoCenter(bool on) { (void)on; }
 };
 
-// A device whose effects are kept as given, for tests: every call is recorded, an effect plays
-// until stopped or until the test lets its time run out.
-class RecordingActuators : public Actuators {
- public:
-  struct Effect {
-    EffectParams Params;
-    bool Playing = false;
-    DWORD Iterations = 0;
-    int Starts = 0;
-    int Modifications = 0;
-    bool Freed = false;
-  };
-  std::vector<GUID> Types = {GUID_ConstantForce, GUID_Sine, GUID_Square, GUID_Spring, GUID_Damper};
-  // At most this many effects downloaded at once.
-  std::size_t Capacity = 16;
-  std::vector<Effect> Effects;  // by id
-  bool AutoCenter = true;
-
-  std::vector<GUID> EffectTypes() const override { return Types; }
-  int Download(const EffectParams& params) override;
-  bool Modify(int id, const EffectParams& params) override;
-  bool Start(int id, DWORD iterations) override;
-  bool Stop(int id) override;
-  bool Playing(int id) override;
-  void Free(int id) override;
-  void SetAutoCenter(bool on) override { AutoCenter = on; }
-  // The effects that are downloaded and not freed.
-  std::vector<const Effect*> Live() const;
-  // Every finite effect has run its course.
-  void FinishAll();
-};
-
 // A device attached to the virtual machine. Every interface made for it shares this object.
 class Device {
  public:
@@ -123,8 +91,7 @@ class Device {
   std::vector<DeviceObject> Objects;
   DWORD StateSize = 0;  // bytes in the device's own state record
 
-  // Tests: CreateDevice refuses the device; the device offers no IDirectInputDevice2.
-  bool FailCreate = false;
+  // False for a device that offers only the first interface version (no IDirectInputDevice2).
   bool SecondVersion = true;
 
   // Force feedback: set on devices with actuators (their capabilities then carry
@@ -153,9 +120,13 @@ class Device {
   std::uint64_t LossCount = 0;
   // The interface that holds the device exclusively while acquired, if any.
   const void* ExclusiveOwner = nullptr;
+
+ private:
+  friend struct DeviceTesting;
+  bool refuses_creation_ = false;
 };
 
-// The system keyboard. Keys are set by the window system's key events, or directly by tests.
+// The system keyboard. Keys are set by the window system's key events, or directly by SetKey.
 class SystemKeyboard : public Device {
  public:
   SystemKeyboard();
@@ -191,18 +162,6 @@ class Joystick : public Device {
   int axes_, buttons_, hats_;
 };
 
-// A joystick whose axes, hats and buttons tests set directly.
-class ScriptedJoystick : public Joystick {
- public:
-  ScriptedJoystick(int axes = 3, int buttons = 8, int hats = 1);
-  LONG Axes[8] = {32767, 32767, 32767, 32767, 32767, 32767, 32767, 32767};
-  DWORD Hats[4] = {INFINITE, INFINITE, INFINITE, INFINITE};
-  bool Buttons[128] = {};
-
- protected:
-  void Sample(LONG (&axes)[8], DWORD (&hats)[4], BYTE (&buttons)[128]) override;
-};
-
 // The system mouse: relative X, Y and wheel from offset 0, four buttons from 12. Fed by the
 // window system's mouse events.
 class SystemMouse : public Device {
@@ -221,8 +180,6 @@ class SystemMouse : public Device {
 };
 
 struct InputConfig {
-  // DirectInputCreateA fails (DIERR_GENERIC), as without a working input driver.
-  bool CreateFails = false;
   // Attached devices, in the order EnumDevices reports them.
   std::vector<std::shared_ptr<Device>> Devices;
   // The machine's real game controllers (SDL's joysticks, with their haptic devices) follow the
@@ -243,16 +200,12 @@ SystemMouse* Mouse();
 // The joysticks EnumDevices reports, in its order: the configured ones, then the system's.
 std::vector<std::shared_ptr<Device>> AttachedDevices();
 
-// Tests: every acquired device is taken away, as when another program grabs it.
-void LoseDevices();
-// Objects of this module still alive (DirectInput objects and device interfaces).
-int LiveObjectCount();
-
 // Key code of a key by its position (set-1 scan code, extended flag).
 constexpr BYTE KeyCode(BYTE scan, bool extended) { return static_cast<BYTE>((scan & 0x7F) | (extended ? 0x80 : 0)); }
 
 // Makes "DInput.dll" with DirectInputCreateA loadable and starts listening to the window
-// system's keys. Runs at start-up; calling it again does nothing.
+// system's keys. Called once at start-up by builtins::InstallLibraries;
+// calling it again does nothing.
 void RegisterModule();
 
 HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, IDirectInput** out, IUnknown* outer);

@@ -1,10 +1,13 @@
-// Force feedback: effect objects, the recording actuators of tests, and SDL's haptic devices.
+// Force feedback: effect objects, the recording actuators of tests, and the controllers' own.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/dinput/DInput.h"
 #include "platform/dinput/DInputInternal.h"
+#include "platform/dinput/DInputTesting.h"
+#include "platform/joy/Joy.h"
 
 namespace dinput {
 
@@ -227,148 +230,138 @@ IDirectInputEffect* MakeEffect(EffectHost& host, std::shared_ptr<Device> device,
 void UnloadEffect(IDirectInputEffect* effect) { effect->Unload(); }
 
 // ---------------------------------------------------------------------------------------------
-// SDL's haptic devices
+// The controllers' force feedback
 
 namespace {
 
-class SdlActuators final : public Actuators {
+class DeviceActuators final : public Actuators {
  public:
-  explicit SdlActuators(SDL_Haptic* h) : h_(h), caps_(SDL_HapticQuery(h)) {}
+  explicit DeviceActuators(joy::Haptic* h) : h_(h) {}
 
   std::vector<GUID> EffectTypes() const override {
     std::vector<GUID> t;
-    const std::pair<unsigned, const GUID*> table[] = {
-        {SDL_HAPTIC_CONSTANT, &GUID_ConstantForce}, {SDL_HAPTIC_RAMP, &GUID_RampForce},
-        {SDL_HAPTIC_SINE, &GUID_Sine},               {SDL_HAPTIC_TRIANGLE, &GUID_Triangle},
-        {SDL_HAPTIC_SAWTOOTHUP, &GUID_SawtoothUp},   {SDL_HAPTIC_SAWTOOTHDOWN, &GUID_SawtoothDown},
-        {SDL_HAPTIC_SPRING, &GUID_Spring},           {SDL_HAPTIC_DAMPER, &GUID_Damper},
-        {SDL_HAPTIC_INERTIA, &GUID_Inertia},         {SDL_HAPTIC_FRICTION, &GUID_Friction}};
-    for (const auto& [bit, guid] : table)
-      if (caps_ & bit) t.push_back(*guid);
+    using K = joy::EffectKind;
+    const std::pair<K, const GUID*> table[] = {
+        {K::Constant, &GUID_ConstantForce},     {K::Ramp, &GUID_RampForce},
+        {K::Sine, &GUID_Sine},                  {K::Triangle, &GUID_Triangle},
+        {K::SawtoothUp, &GUID_SawtoothUp},      {K::SawtoothDown, &GUID_SawtoothDown},
+        {K::Spring, &GUID_Spring},              {K::Damper, &GUID_Damper},
+        {K::Inertia, &GUID_Inertia},            {K::Friction, &GUID_Friction}};
+    const unsigned kinds = joy::EffectKinds(h_);
+    for (const auto& [kind, guid] : table)
+      if (kinds & joy::KindBit(kind)) t.push_back(*guid);
     return t;
   }
 
   int Download(const EffectParams& p) override {
-    SDL_HapticEffect e;
+    joy::Effect e;
     if (!Convert(p, e)) return -1;
-    const int id = SDL_HapticNewEffect(h_, &e);
-    return id < 0 ? -1 : id;
+    return joy::NewEffect(h_, e);
   }
   bool Modify(int id, const EffectParams& p) override {
-    SDL_HapticEffect e;
-    return Convert(p, e) && SDL_HapticUpdateEffect(h_, id, &e) >= 0;
+    joy::Effect e;
+    return Convert(p, e) && joy::UpdateEffect(h_, id, e);
   }
   bool Start(int id, DWORD iterations) override {
-    return SDL_HapticRunEffect(h_, id, iterations == INFINITE ? SDL_HAPTIC_INFINITY : iterations) == 0;
+    return joy::RunEffect(h_, id, iterations == INFINITE ? joy::kInfinity : iterations);
   }
-  bool Stop(int id) override { return SDL_HapticStopEffect(h_, id) == 0; }
+  bool Stop(int id) override { return joy::StopEffect(h_, id); }
   bool Playing(int id) override {
     // Without a status report an effect counts as playing until stopped.
-    if (!(caps_ & SDL_HAPTIC_STATUS)) return true;
-    return SDL_HapticGetEffectStatus(h_, id) == 1;
+    if (!joy::ReportsStatus(h_)) return true;
+    return joy::EffectStatus(h_, id) == 1;
   }
-  void Free(int id) override { SDL_HapticDestroyEffect(h_, id); }
-  void SetAutoCenter(bool on) override {
-    if (caps_ & SDL_HAPTIC_AUTOCENTER) SDL_HapticSetAutocenter(h_, on ? 100 : 0);
-  }
+  void Free(int id) override { joy::DestroyEffect(h_, id); }
+  void SetAutoCenter(bool on) override { joy::SetAutocenter(h_, on ? 100 : 0); }
 
  private:
-  static Uint32 Ms(DWORD us) { return us == INFINITE ? SDL_HAPTIC_INFINITY : us / 1000; }
-  static Uint16 Ms16(DWORD us) { return static_cast<Uint16>(std::min<DWORD>(us / 1000, 0x7FFF)); }
-  // Force levels: DirectInput's nominal 10000 is SDL's 32767.
-  static Sint16 Level(long v) {
-    return static_cast<Sint16>(std::clamp<long>(v * 32767 / 10000, -32767, 32767));
+  static std::uint32_t Ms(DWORD us) { return us == INFINITE ? joy::kInfinity : us / 1000; }
+  static std::uint16_t Ms16(DWORD us) { return static_cast<std::uint16_t>(std::min<DWORD>(us / 1000, 0x7FFF)); }
+  // Force levels: DirectInput's nominal 10000 is the device's 32767.
+  static std::int16_t Level(long v) {
+    return static_cast<std::int16_t>(std::clamp<long>(v * 32767 / 10000, -32767, 32767));
   }
-  static Uint16 ULevel(long v) { return static_cast<Uint16>(std::clamp<long>(v * 65535 / 10000, 0, 65535)); }
+  static std::uint16_t ULevel(long v) {
+    return static_cast<std::uint16_t>(std::clamp<long>(v * 65535 / 10000, 0, 65535));
+  }
 
-  // Which of SDL's three axes an axis of the effect is: the joystick record's X, Y and Z.
+  // Which of the device's three axes an axis of the effect is: the joystick record's X, Y and Z.
   static int AxisIndex(DWORD axis) { return axis == 4 ? 1 : axis == 8 ? 2 : 0; }
 
-  static bool Convert(const EffectParams& p, SDL_HapticEffect& e) {
-    std::memset(&e, 0, sizeof e);
-    SDL_HapticDirection dir{};
-    dir.type = SDL_HAPTIC_CARTESIAN;
+  static bool Convert(const EffectParams& p, joy::Effect& e) {
+    e = joy::Effect{};
     bool any = false;
     for (std::size_t i = 0; i < p.Axes.size() && i < p.Direction.size(); ++i) {
-      dir.dir[AxisIndex(p.Axes[i])] = p.Direction[i];
+      e.Direction[AxisIndex(p.Axes[i])] = p.Direction[i];
       any = any || p.Direction[i] != 0;
     }
-    if (!any && !p.Axes.empty()) dir.dir[AxisIndex(p.Axes[0])] = 1;
+    if (!any && !p.Axes.empty()) e.Direction[AxisIndex(p.Axes[0])] = 1;
     const long gain = static_cast<long>(p.Gain);
-    const Uint32 length = Ms(p.Duration);
-    const auto delay = Ms16(p.StartDelay);
-    const Uint16 button = p.TriggerButton == INFINITE ? 0 : static_cast<Uint16>(p.TriggerButton + 1);
-    const auto interval = Ms16(p.TriggerRepeatInterval);
-    auto envelope = [&](auto& x) {
-      if (!p.HasEnvelope) return;
-      x.attack_length = Ms16(p.Envelope.dwAttackTime);
-      x.attack_level = ULevel(static_cast<long>(p.Envelope.dwAttackLevel) * gain / 10000);
-      x.fade_length = Ms16(p.Envelope.dwFadeTime);
-      x.fade_level = ULevel(static_cast<long>(p.Envelope.dwFadeLevel) * gain / 10000);
-    };
+    e.Length = Ms(p.Duration);
+    e.Delay = Ms16(p.StartDelay);
+    e.Button = p.TriggerButton == INFINITE ? 0 : static_cast<std::uint16_t>(p.TriggerButton + 1);
+    e.Interval = Ms16(p.TriggerRepeatInterval);
+    if (p.HasEnvelope) {
+      e.AttackLength = Ms16(p.Envelope.dwAttackTime);
+      e.AttackLevel = ULevel(static_cast<long>(p.Envelope.dwAttackLevel) * gain / 10000);
+      e.FadeLength = Ms16(p.Envelope.dwFadeTime);
+      e.FadeLevel = ULevel(static_cast<long>(p.Envelope.dwFadeLevel) * gain / 10000);
+    }
+    using K = joy::EffectKind;
     const DWORD kind = DIEFT_GETTYPE(EffectTypeOf(p.Type));
     if (kind == DIEFT_CONSTANTFORCE) {
       DICONSTANTFORCE c;
       if (!p.Specific(c)) return false;
-      e.type = SDL_HAPTIC_CONSTANT;
-      auto& x = e.constant;
-      x.direction = dir, x.length = length, x.delay = delay, x.button = button, x.interval = interval;
-      x.level = Level(static_cast<long>(c.lMagnitude) * gain / 10000);
-      envelope(x);
+      e.Kind = K::Constant;
+      e.Level = Level(static_cast<long>(c.lMagnitude) * gain / 10000);
       return true;
     }
     if (kind == DIEFT_PERIODIC) {
       DIPERIODIC c;
       if (!p.Specific(c)) return false;
-      e.type = p.Type == GUID_Triangle ? SDL_HAPTIC_TRIANGLE
-               : p.Type == GUID_SawtoothUp ? SDL_HAPTIC_SAWTOOTHUP
-               : p.Type == GUID_SawtoothDown ? SDL_HAPTIC_SAWTOOTHDOWN
-                                              : SDL_HAPTIC_SINE;
-      auto& x = e.periodic;
-      x.direction = dir, x.length = length, x.delay = delay, x.button = button, x.interval = interval;
-      x.period = std::max<Uint16>(Ms16(c.dwPeriod), 1);
-      x.magnitude = Level(static_cast<long>(std::min<DWORD>(c.dwMagnitude, 10000)) * gain / 10000);
-      x.offset = Level(c.lOffset);
-      x.phase = static_cast<Uint16>(c.dwPhase % 36000);
-      envelope(x);
+      e.Kind = p.Type == GUID_Triangle       ? K::Triangle
+               : p.Type == GUID_SawtoothUp   ? K::SawtoothUp
+               : p.Type == GUID_SawtoothDown ? K::SawtoothDown
+                                             : K::Sine;
+      e.Period = std::max<std::uint16_t>(Ms16(c.dwPeriod), 1);
+      e.Magnitude = Level(static_cast<long>(std::min<DWORD>(c.dwMagnitude, 10000)) * gain / 10000);
+      e.Offset = Level(c.lOffset);
+      e.Phase = static_cast<std::uint16_t>(c.dwPhase % 36000);
       return true;
     }
     if (kind == DIEFT_CONDITION) {
       const std::size_t n = p.TypeSpecific.size() / sizeof(DICONDITION);
       if (n == 0) return false;
-      e.type = p.Type == GUID_Damper ? SDL_HAPTIC_DAMPER
-               : p.Type == GUID_Inertia ? SDL_HAPTIC_INERTIA
-               : p.Type == GUID_Friction ? SDL_HAPTIC_FRICTION
-                                          : SDL_HAPTIC_SPRING;
-      auto& x = e.condition;
-      x.direction = dir, x.length = length, x.delay = delay, x.button = button, x.interval = interval;
+      e.Kind = p.Type == GUID_Damper     ? K::Damper
+               : p.Type == GUID_Inertia  ? K::Inertia
+               : p.Type == GUID_Friction ? K::Friction
+                                         : K::Spring;
       for (std::size_t i = 0; i < p.Axes.size(); ++i) {
         DICONDITION c;
         std::memcpy(&c, p.TypeSpecific.data() + sizeof c * std::min(i, n - 1), sizeof c);
         const int a = AxisIndex(p.Axes[i]);
         // A saturation of 0 is read as "no limit", as drivers of the platform do.
-        x.right_sat[a] = c.dwPositiveSaturation ? ULevel(c.dwPositiveSaturation) : 0xFFFF;
-        x.left_sat[a] = c.dwNegativeSaturation ? ULevel(c.dwNegativeSaturation) : 0xFFFF;
-        x.right_coeff[a] = Level(static_cast<long>(c.lPositiveCoefficient) * gain / 10000);
-        x.left_coeff[a] = Level(static_cast<long>(c.lNegativeCoefficient) * gain / 10000);
-        x.deadband[a] = ULevel(std::max<LONG>(c.lDeadBand, 0));
-        x.center[a] = Level(c.lOffset);
+        e.RightSaturation[a] = c.dwPositiveSaturation ? ULevel(c.dwPositiveSaturation) : 0xFFFF;
+        e.LeftSaturation[a] = c.dwNegativeSaturation ? ULevel(c.dwNegativeSaturation) : 0xFFFF;
+        e.RightCoefficient[a] = Level(static_cast<long>(c.lPositiveCoefficient) * gain / 10000);
+        e.LeftCoefficient[a] = Level(static_cast<long>(c.lNegativeCoefficient) * gain / 10000);
+        e.Deadband[a] = ULevel(std::max<LONG>(c.lDeadBand, 0));
+        e.Center[a] = Level(c.lOffset);
       }
       return true;
     }
     return false;
   }
 
-  SDL_Haptic* h_;
-  unsigned caps_;
+  joy::Haptic* h_;
 };
 
 }  // namespace
 
-std::shared_ptr<Actuators> OpenHaptic(SDL_Joystick* joystick) {
-  SDL_Haptic* h = SDL_HapticOpenFromJoystick(joystick);
+std::shared_ptr<Actuators> OpenHaptic(joy::Stick* stick) {
+  joy::Haptic* h = joy::OpenHaptic(stick);
   if (!h) return nullptr;
-  return std::make_shared<SdlActuators>(h);
+  return std::make_shared<DeviceActuators>(h);
 }
 
 }  // namespace detail

@@ -3,11 +3,12 @@
 #include <memory>
 #include <vector>
 
-#include <SDL2/SDL.h>
-
 #include "platform/dinput/DInput.h"
 #include "platform/base/RefCounted.h"
 
+namespace joy {
+struct Stick;
+}  // namespace joy
 namespace win {
 struct RawKeyEvent;
 struct RawMouseEvent;
@@ -49,8 +50,8 @@ void UnloadEffect(IDirectInputEffect* effect);
 
 // The machine's game controllers, as devices, in SDL's order.
 std::vector<std::shared_ptr<Device>> SystemJoystickDevices();
-// The haptic device of an SDL joystick as actuators, or null.
-std::shared_ptr<Actuators> OpenHaptic(SDL_Joystick* joystick);
+// The force feedback of a controller as actuators, or null.
+std::shared_ptr<Actuators> OpenHaptic(joy::Stick* joystick);
 
 void OnRawKey(const win::RawKeyEvent& ev);
 void OnRawMouse(const win::RawMouseEvent& ev);

@@ -1,11 +1,13 @@
 // Game controllers and the system mouse.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
 
 #include "platform/dinput/DInput.h"
 #include "platform/dinput/DInputInternal.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/joy/Joy.h"
 #include "platform/win/WinMouseHook.h"
 
@@ -72,39 +74,36 @@ void ScriptedJoystick::Sample(LONG (&axes)[8], DWORD (&hats)[4], BYTE (&buttons)
 
 namespace {
 
-// A controller SDL found on the machine. It keeps the SDL joystick open for the program's life;
+// A controller found on the machine. It keeps the controller open for the program's life;
 // unplugged, it reports itself detached.
-class SdlJoystick final : public Joystick {
+class SystemJoystick final : public Joystick {
  public:
-  SdlJoystick(SDL_Joystick* j, SDL_JoystickID id)
-      : Joystick(SDL_JoystickNumAxes(j), SDL_JoystickNumButtons(j), SDL_JoystickNumHats(j)), j_(j) {
+  SystemJoystick(joy::Stick* j, std::int32_t id)
+      : Joystick(joy::AxisCount(j), joy::ButtonCount(j), joy::HatCount(j)), j_(j) {
     InstanceGuid = {static_cast<DWORD>(id), 0x4A59, 0x11EF, {'S', 'D', 'L', 'J', 'O', 'Y', 0, 0}};
-    const SDL_JoystickGUID g = SDL_JoystickGetGUID(j);
-    static_assert(sizeof g.data == sizeof(GUID));
-    std::memcpy(&ProductGuid, g.data, sizeof g.data);
-    const char* name = SDL_JoystickName(j);
+    const auto product = joy::ProductId(j);
+    static_assert(sizeof product == sizeof(GUID));
+    std::memcpy(&ProductGuid, product.data(), product.size());
+    const char* name = joy::Name(j);
     InstanceName = ProductName = name ? name : "Joystick";
-    if (SDL_JoystickIsHaptic(j) == 1)
-      if (auto haptic = detail::OpenHaptic(j)) ForceFeedback = std::move(haptic);
+    if (auto haptic = detail::OpenHaptic(j)) ForceFeedback = std::move(haptic);
   }
 
-  bool Attached() const override { return SDL_JoystickGetAttached(j_) == SDL_TRUE; }
+  bool Attached() const override { return joy::Attached(j_); }
 
  protected:
   void Sample(LONG (&axes)[8], DWORD (&hats)[4], BYTE (&buttons)[128]) override {
-    SDL_JoystickUpdate();
-    for (int i = 0; i < AxisCount(); ++i) axes[i] = LONG{SDL_JoystickGetAxis(j_, i)} + 32768;
-    for (int i = 0; i < HatCount(); ++i) hats[i] = HatAngle(SDL_JoystickGetHat(j_, i));
-    for (int i = 0; i < ButtonCount(); ++i) buttons[i] = SDL_JoystickGetButton(j_, i);
+    joy::Update();
+    for (int i = 0; i < AxisCount(); ++i) axes[i] = LONG{joy::Axis(j_, i)} + 32768;
+    for (int i = 0; i < HatCount(); ++i) {
+      const int angle = joy::HatAngle(j_, i);
+      hats[i] = angle < 0 ? INFINITE : static_cast<DWORD>(angle);
+    }
+    for (int i = 0; i < ButtonCount(); ++i) buttons[i] = joy::Button(j_, i) ? 1 : 0;
   }
 
  private:
-  static DWORD HatAngle(Uint8 h) {
-    const int angle = joy::HatAngle(h);
-    return angle < 0 ? INFINITE : static_cast<DWORD>(angle);
-  }
-
-  SDL_Joystick* j_;
+  joy::Stick* j_;
 };
 
 }  // namespace
@@ -112,16 +111,16 @@ class SdlJoystick final : public Joystick {
 namespace detail {
 
 std::vector<std::shared_ptr<Device>> SystemJoystickDevices() {
-  static auto& known = *new std::map<SDL_JoystickID, std::shared_ptr<Device>>;
+  static auto& known = *new std::map<std::int32_t, std::shared_ptr<Device>>;
   std::vector<std::shared_ptr<Device>> out;
   const int n = joy::Count();
   for (int i = 0; i < n; ++i) {
-    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(i);
+    const std::int32_t id = joy::InstanceId(i);
     auto it = known.find(id);
     if (it == known.end()) {
-      SDL_Joystick* j = joy::Open(i);
+      joy::Stick* j = joy::Open(i);
       if (!j) continue;
-      it = known.emplace(id, std::make_shared<SdlJoystick>(j, id)).first;
+      it = known.emplace(id, std::make_shared<SystemJoystick>(j, id)).first;
     }
     out.push_back(it->second);
   }

@@ -6,6 +6,9 @@
 // The device opens with the first DirectSound object and closes when the last object and the
 // last of its buffers are gone. No device, or SDL's audio failing to open, makes
 // DirectSoundCreate fail with DSERR_NODRIVER.
+//
+// A device that SDL reports stopped has gone away: it is opened again, and every secondary
+// buffer is lost (stops, and answers DSERR_BUFFERLOST) until it is restored.
 #include <cstdint>
 
 #include "platform/dsound/DSoundTypes.h"
@@ -15,7 +18,7 @@ namespace dsound {
 struct DeviceConfig {
   bool Available = true;  // false: no sound device at all
   // The device is not opened through SDL; the mixer runs only when RenderManual asks for frames
-  // (benchmarks and tests that want exact, untimed output).
+  // (exact, untimed output: rendering ahead of time, measuring, checking).
   bool Manual = false;
   int Rate = 44100;       // frames per second the mixer produces
   int Samples = 1024;     // frames per SDL callback
@@ -30,22 +33,12 @@ void ResetDeviceConfig();
 bool DeviceOpen();
 int DeviceRate();
 
-// The output device went away and came back: every secondary buffer is lost (stops, and answers
-// DSERR_BUFFERLOST) until it is restored. A device that SDL reports stopped is treated the same
-// way and opened again.
-void LoseDevice();
-
 // Manual devices: mixes `frames` stereo frames into out on the calling thread. False when no
 // manual device is open.
 bool RenderManual(std::int16_t* out, int frames);
 
-// Tests: objects of this module still alive (DirectSound objects and buffers).
-int LiveObjectCount();
-// Tests: objects released but still held until the mixer has let go of them.
-int RetiredObjectCount();
-
-// Makes "DSound.dll" with DirectSoundCreate loadable. Runs at start-up; calling it again does
-// nothing.
+// Makes "DSound.dll" with DirectSoundCreate loadable. Called once at start-up by
+// builtins::InstallLibraries; calling it again does nothing.
 void RegisterModule();
 
 HRESULT DirectSoundCreate(const GUID* driver, IDirectSound** directSound, IUnknown* outer);

@@ -12,6 +12,7 @@
 #include "platform/base/RefCounted.h"
 #include "platform/dsound/DSound.h"
 #include "platform/dsound/DSoundMixer.h"
+#include "platform/dsound/DSoundTesting.h"
 #include "platform/kernel/Library.h"
 
 namespace dsound {
@@ -681,10 +682,5 @@ void RegisterModule() {
                            {{"DirectSoundCreate", reinterpret_cast<kernel::FARPROC>(&DirectSoundCreate)}});
   });
 }
-
-namespace {
-// Registered at start-up whenever this unit is part of the program.
-const bool g_registered = (RegisterModule(), true);
-}  // namespace
 
 }  // namespace dsound

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/gdi/GdiTesting.h"
 
 namespace gdi {
 

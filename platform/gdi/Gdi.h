@@ -206,8 +206,6 @@ UINT RealizePalette(HDC hdc);
 UINT GetSystemPaletteEntries(HDC hdc, UINT start, UINT count, PALETTEENTRY* entries);
 // For the display: sets entries of the system palette (the static ones included).
 UINT SetSystemPaletteEntries(UINT start, UINT count, const PALETTEENTRY* entries);
-// Back to the 20 static colours and black elsewhere (tests).
-void ResetSystemPalette();
 // The index of the entry nearest to `color` (CLR_INVALID for a bad palette).
 UINT GetNearestPaletteIndex(HPALETTE pal, COLORREF color);
 
@@ -251,12 +249,5 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom);
 // The raw pixel value at (x, y) of the bitmap selected into a DC (CLR_INVALID outside), and its
 // format, for callers comparing GDI output with their own conversions.
 DWORD GetPixelValue(HDC hdc, int x, int y);
-
-// Live GDI objects (bitmaps, DCs, palettes, brushes, pens; stock objects excluded), for leak
-// checks in tests.
-int LiveObjectCount();
-// The same for one kind of object (OBJ_BITMAP, OBJ_PAL, OBJ_BRUSH, OBJ_PEN; OBJ_DC counts memory
-// DCs too).
-int LiveObjectCount(DWORD objectType);
 
 }  // namespace gdi

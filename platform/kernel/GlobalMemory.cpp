@@ -5,6 +5,8 @@
 #include <memory>
 #include <unordered_map>
 
+#include "platform/kernel/GlobalMemoryTesting.h"
+
 namespace kernel {
 
 namespace {

@@ -30,7 +30,5 @@ BOOL GlobalUnlock(HGLOBAL h);
 std::size_t GlobalSize(HGLOBAL h);
 // Null on success, the handle itself on failure.
 HGLOBAL GlobalFree(HGLOBAL h);
-// Live blocks, for leak checks in tests.
-int GlobalBlockCount();
 
 }  // namespace kernel

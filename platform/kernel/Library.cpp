@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/kernel/LibraryTesting.h"
+
 namespace kernel {
 
 namespace {
@@ -106,29 +108,7 @@ void SetUnloadHook(std::function<void(const std::string& name)> hook) {
   r.unload_hook = std::move(hook);
 }
 
-}  // namespace kernel
-
-namespace ddraw {
-void RegisterModule();  // "DDraw.dll", built into the platform
-}  // namespace ddraw
-namespace dinput {
-void RegisterModule();  // "DInput.dll"
-}  // namespace dinput
-namespace dsound {
-void RegisterModule();  // "DSound.dll", built into the platform
-}  // namespace dsound
-namespace d3d {
-void RegisterModule();  // "D3DRM.dll"
-}  // namespace d3d
-
-namespace kernel {
-
 HMODULE LoadLibraryA(const char* name) {
-  // The built-in modules register themselves; calling them here makes sure they are linked in
-  // and registered before the first load.
-  static const bool builtins = (ddraw::RegisterModule(), dinput::RegisterModule(), dsound::RegisterModule(),
-                                d3d::RegisterModule(), true);
-  (void)builtins;
   if (!name || !*name) return nullptr;
   Registry& r = Reg();
   std::lock_guard lock(r.mutex);

@@ -1,8 +1,8 @@
 #pragma once
-// Run-time loading of libraries. The libraries are modules built into the program (the
-// DirectX stand-ins register themselves as "DDraw.dll", "DInput.dll", "DSound.dll",
-// "D3DRM.dll"); names compare without regard to case, as on the original platform.
-#include <functional>
+// Run-time loading of libraries. The libraries are modules built into the program, registered
+// by name with their entry points (the DirectX stand-ins "DDraw.dll", "DInput.dll", "DSound.dll"
+// and "D3DRM.dll" by builtins::InstallLibraries at start-up); names compare without regard to
+// case, as on the original platform.
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,16 +22,6 @@ struct Export {
 
 // Makes a module loadable under `name`. Registering a name again replaces its exports.
 void RegisterModule(const std::string& name, std::vector<Export> exports);
-// Tests: hide a module (LoadLibraryA then fails as for a missing file) and show it again.
-void SetModuleHidden(const std::string& name, bool hidden);
-// How many times LoadLibraryA has loaded `name` (a load that found it already loaded counts too).
-int LoadCount(const std::string& name);
-void ResetLoadCounts();
-// References currently held on `name` (0 when it is not loaded).
-int RefCount(const std::string& name);
-// Tests: told the module's registered name whenever a module is unloaded (its last reference
-// dropped). An empty hook turns this off.
-void SetUnloadHook(std::function<void(const std::string& name)> hook);
 
 // Null when the module is unknown or hidden. Each load takes a reference.
 HMODULE LoadLibraryA(const char* name);

@@ -1,6 +1,9 @@
 #include "platform/mm/MMSystem.h"
 
 #include <chrono>
+#include <thread>
+
+#include "platform/mm/MMSystemTesting.h"
 
 namespace mm {
 
@@ -29,5 +32,12 @@ void AdvanceVirtualTime(DWORD milliseconds) {
 
 void UseRealClock() { g_virtual = false; }
 bool UsingVirtualClock() { return g_virtual; }
+
+void WaitClock(DWORD milliseconds) {
+  if (g_virtual)
+    AdvanceVirtualTime(milliseconds);
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 }  // namespace mm

@@ -14,13 +14,9 @@ using MMRESULT = UINT;
 
 DWORD timeGetTime();
 
-// Switches to a virtual clock showing `now`; timeGetTime then returns it until changed.
-void SetVirtualTime(DWORD now);
-// Moves the virtual clock on (wrapping); switches to it first if the real clock was in use.
-void AdvanceVirtualTime(DWORD milliseconds);
-// Back to the real monotonic clock.
-void UseRealClock();
-bool UsingVirtualClock();
+// Waits until timeGetTime has moved on by `milliseconds`: the calling thread sleeps while the
+// real clock runs; the virtual clock of tests is moved on at once instead.
+void WaitClock(DWORD milliseconds);
 
 // ---- Joysticks: the machine's game controllers (SDL's joysticks, in SDL's order) --------------
 inline constexpr MMRESULT JOYERR_NOERROR = 0;

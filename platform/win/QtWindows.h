@@ -8,7 +8,6 @@
 #include "platform/win/WinUser.h"
 
 class QWidget;
-class QEvent;
 class QMouseEvent;
 
 namespace win {
@@ -48,9 +47,5 @@ void GuardedCall(const std::function<void()>& f);
 // the button's down, up or double-click message, with the MK_ key flags. False for a button the
 // window system has no message for. Used for windows and for the controls without one alike.
 bool TranslateMouseEvent(const QMouseEvent& event, int x, int y, MSG& message);
-
-// Tests: delivers a Qt event to the window's widget as if the window system had sent it.
-// Returns whether a window procedure let it through to the default handling.
-bool DeliverQtEvent(HWND hwnd, QEvent* event);
 
 }  // namespace win

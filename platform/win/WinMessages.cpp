@@ -11,6 +11,7 @@
 
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinInternal.h"
+#include "platform/win/WinUserTesting.h"
 
 namespace win {
 

@@ -7,7 +7,6 @@
 // slot. Qt events reaching a window's widget are translated into the platform's messages and sent
 // through the window procedure; what reaches DefWindowProc is then left to Qt's own handling of
 // the event, what a procedure answers itself is not.
-#include <functional>
 #include <string>
 
 #include "platform/win/WinTypes.h"
@@ -60,11 +59,6 @@ BOOL TranslateMessage(const MSG* msg);
 BOOL WaitMessage();
 // Lets Qt deliver what it has pending without waiting; true when anything was delivered.
 bool ProcessPendingEvents();
-// Number of Qt events and posted messages delivered so far (test aid for "the queue was empty").
-std::uint64_t DeliveredEventCount();
-// Window handles and window timers alive (leak checks).
-int LiveWindowCount();
-int LiveTimerCount();
 
 LONG_PTR GetWindowLongPtrA(HWND hwnd, INT index);
 // GWLP_WNDPROC replaces the procedure and returns the previous one; GWL_STYLE and GWL_EXSTYLE
@@ -114,22 +108,14 @@ HWND GetActiveWindow();
 HWND SetActiveWindow(HWND hwnd);
 HWND GetFocus();
 HWND SetFocus(HWND hwnd);
-// The user switched to another application (null) or back to one of our windows.
-void SimulateAppSwitch(HWND activate);
 // A window realized a palette into the system palette: WM_PALETTECHANGED (wParam the window)
 // goes to every top-level window. Activation sends WM_QUERYNEWPALETTE to the new active window.
 void BroadcastPaletteChanged(HWND source);
 
 // ---- Timers -----------------------------------------------------------------------------------
-// WM_TIMER is sent to the window's procedure (wParam the id) every `elapse` milliseconds. In
-// virtual mode nothing fires by itself: AdvanceTimers moves the timer clock on and fires what
-// became due, in time order, so tests are deterministic.
+// WM_TIMER is sent to the window's procedure (wParam the id) every `elapse` milliseconds.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
-void SetVirtualTimers(bool on);
-bool VirtualTimers();
-// Returns how many ticks were delivered.
-int AdvanceTimers(DWORD milliseconds);
 bool TimerExists(HWND hwnd, UINT_PTR id);
 
 // ---- Keyboard ---------------------------------------------------------------------------------
@@ -139,9 +125,6 @@ BOOL SetKeyboardState(const BYTE* keyState256);
 SHORT GetKeyState(INT vk);
 SHORT GetAsyncKeyState(INT vk);
 UINT MapVirtualKeyA(UINT code, UINT mapType);
-// Records a key going down or up in the table (also the generic VK_SHIFT/CONTROL/MENU for the
-// left and right variants).
-void RecordKey(BYTE vk, bool down);
 
 // ---- Cursors ----------------------------------------------------------------------------------
 // IDC_* as the name; null instance. A "none" cursor is a null HCURSOR.
@@ -158,9 +141,5 @@ HCURSOR GetWindowCursor(HWND hwnd);
 INT MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 // The same with UTF-8 texts.
 INT MessageBoxUtf8(HWND owner, const std::string& text, const std::string& caption, UINT type);
-// Tests: a hook sees every message box (UTF-8 texts) instead of the window system and gives the
-// answer; an empty hook restores the real box.
-using MessageBoxHook = std::function<INT(const std::string& text, const std::string& caption, UINT type)>;
-void SetMessageBoxHook(MessageBoxHook hook);
 
 }  // namespace win

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "platform/win/QtWindows.h"
+#include "platform/win/QtWindowsTesting.h"
 #include "platform/win/WinInternal.h"
 #include "platform/win/WinKeyHook.h"
 #include "platform/win/WinMouseHook.h"
+#include "platform/win/WinUserTesting.h"
 
 namespace win {
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/win/WinInternal.h"
+#include "platform/win/WinUserTesting.h"
 
 namespace win {
 

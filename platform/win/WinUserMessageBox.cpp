@@ -4,6 +4,7 @@
 
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 
 namespace win {
 

@@ -15,6 +15,8 @@
 #include "app/Unit3.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
+#include "framework/FormsTesting.h"
 
 using namespace app;
 
@@ -46,7 +48,7 @@ class ModelForms : public ::testing::Test {
     Form1->Free();
     Form3 = nullptr;
     Form1 = nullptr;
-    fw::Application->SetMainForm(nullptr);
+    fw::TApplicationTesting::SetMainForm(*fw::Application, nullptr);
     win::SetVirtualTimers(true);
     win::SetMessageBoxHook(nullptr);
   }
@@ -468,5 +470,5 @@ TEST_F(ModelForms, TheMenuHoldsTheModelsCommandsAndExitEndsTheLoop) {
   EXPECT_FALSE(fw::Application->Terminated());
   Choose(Form1->N2);
   EXPECT_TRUE(fw::Application->Terminated());
-  fw::Application->ResetTerminated();
+  fw::TApplicationTesting::ResetTerminated(*fw::Application);
 }

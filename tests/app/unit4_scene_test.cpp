@@ -14,8 +14,11 @@
 #include "app/Unit4.h"
 #include "platform/ddraw/DDraw.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
+#include "framework/FormsTesting.h"
 
 using namespace app;
 
@@ -48,7 +51,7 @@ class Scene : public ::testing::Test {
     form4 = nullptr;
     Form3 = nullptr;
     Form1 = nullptr;
-    fw::Application->SetMainForm(nullptr);
+    fw::TApplicationTesting::SetMainForm(*fw::Application, nullptr);
     fw::Application->OnIdle = nullptr;
     win::SetMessageBoxHook(nullptr);
     mm::UseRealClock();

@@ -9,9 +9,9 @@
 
 #include "dx/DXConsts.h"
 #include "framework/Graphics.h"
+#include "platform/clipboard/Clipboard.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/kernel/GlobalMemory.h"
-#include "platform/win/Clipboard.h"
 
 using namespace dx;
 using fw::TBytesStream;

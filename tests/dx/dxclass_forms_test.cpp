@@ -7,7 +7,9 @@
 #include "dx/DXClass.h"
 #include "framework/ClassBuilder.h"
 #include "framework/Forms.h"
+#include "framework/FormsTesting.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 #include "platform/win/WinUser.h"
 
 using namespace dx;
@@ -217,17 +219,17 @@ TEST(DXTimerOnAForm, DrivesItsHandlerWhileIdleAndStopsWhenDisabled) {
 
   // Once the loop first has to wait, the timer is off: note what happened and end the run.
   int framesAtWait = -1;
-  app->WaitHook = [&] {
+  fw::TApplicationTesting::SetWaitHook(*app, [&] {
     if (framesAtWait < 0) framesAtWait = form->Frames;
     app->Terminate();
-  };
+  });
   fw::TCustomForm* oldMain = app->MainForm();
-  app->SetMainForm(form.get());
-  app->ResetTerminated();
+  fw::TApplicationTesting::SetMainForm(*app, form.get());
+  fw::TApplicationTesting::ResetTerminated(*app);
   app->Run();
-  app->SetMainForm(oldMain);
-  app->WaitHook = nullptr;
-  app->ResetTerminated();
+  fw::TApplicationTesting::SetMainForm(*app, oldMain);
+  fw::TApplicationTesting::SetWaitHook(*app, nullptr);
+  fw::TApplicationTesting::ResetTerminated(*app);
   mm::UseRealClock();
 
   EXPECT_EQ(form->Frames, 500);

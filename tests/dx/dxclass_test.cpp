@@ -8,6 +8,7 @@
 #include "dx/DXClass.h"
 #include "framework/SysUtils.h"
 #include "platform/kernel/Library.h"
+#include "platform/kernel/LibraryTesting.h"
 
 using namespace dx;
 

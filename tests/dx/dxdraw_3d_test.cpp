@@ -10,8 +10,11 @@
 #include "dx/DXDraws.h"
 #include "dx/DXDrawsDisplay.h"
 #include "platform/d3d/D3D.h"
+#include "platform/d3d/D3DTesting.h"
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawTesting.h"
 #include "platform/kernel/Library.h"
+#include "platform/kernel/LibraryTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {
@@ -64,6 +67,7 @@ class DXDraw3DTest : public ::testing::Test {
     testsupport::EnsureApplication();
     ddraw::ResetAdapters();
     d3d::SetRetainedModeFaults({});
+    d3d::ResetDeviceCreateResults();
     baseDD_ = ddraw::LiveObjectCount();
     form_ = fw::MakeOwned<fw::TForm>(nullptr);
     form_->SetBounds(40, 30, 700, 640);
@@ -78,6 +82,7 @@ class DXDraw3DTest : public ::testing::Test {
     EXPECT_EQ(d3d::LiveObjectCount(), 0);
     EXPECT_EQ(ddraw::LiveObjectCount(), baseDD_);
     d3d::SetRetainedModeFaults({});
+    d3d::ResetDeviceCreateResults();
     kernel::SetModuleHidden("D3DRM.dll", false);
     ddraw::ResetAdapters();
   }
@@ -238,8 +243,8 @@ TEST_F(DXDraw3DTest, NoQualifyingDeviceIsReportedAndLeavesTheDisplayDown) {
 }
 
 TEST_F(DXDraw3DTest, AHardwareDeviceThatCannotBeMadeFallsBackToSoftwareOnce) {
-  Device3DConfig broken = Hal();
-  broken.CreateResult = d3d::D3DERR_INITFAILED;
+  const Device3DConfig broken = Hal();
+  d3d::SetDeviceCreateResult(broken.Guid, d3d::D3DERR_INITFAILED);
   ddraw::SetAdapters({Adapter(0, 64, {broken, Rgb(kAll, ddraw::DDBD_32)})});
   draw_->SetOptions(TDXDrawOptions{do3D, doHardware, doZBuffer});
   draw_->Initialize();
@@ -251,8 +256,8 @@ TEST_F(DXDraw3DTest, AHardwareDeviceThatCannotBeMadeFallsBackToSoftwareOnce) {
   draw_->Finalize();
 
   // Twice: the interface that could not be made is named.
-  Device3DConfig soft = Rgb();
-  soft.CreateResult = d3d::D3DERR_INITFAILED;
+  const Device3DConfig soft = Rgb();
+  d3d::SetDeviceCreateResult(soft.Guid, d3d::D3DERR_INITFAILED);
   ddraw::SetAdapters({Adapter(0, 64, {broken, soft})});
   EXPECT_EQ(MessageOf(draw_), "IDirect3DDevice3 cannot be made");
   ExpectAllReleased();

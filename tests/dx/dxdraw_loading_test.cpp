@@ -12,6 +12,7 @@
 #include "platform/ddraw/DDrawPresent.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/win/QtWindows.h"
+#include "platform/win/WinUserTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {

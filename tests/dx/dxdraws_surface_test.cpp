@@ -8,6 +8,7 @@
 #include "dx/DXDraws.h"
 #include "framework/Colors.h"
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawTesting.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "dx/DXDraws.h"
 #include "framework/Jpeg.h"
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {

@@ -9,8 +9,11 @@
 #include "framework/ClassBuilder.h"
 #include "framework/Streaming.h"
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/win/QtWindows.h"
+#include "platform/win/QtWindowsTesting.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {
@@ -60,7 +63,6 @@ class DXInputComponent : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    dinput::RegisterModule();
     dinput::ResetConfig();
     dinput::Keyboard()->ReleaseAll();
     ClearKeyTable();
@@ -216,9 +218,8 @@ TEST_F(DXInputComponent, WithoutDirectInputTheKeyboardReadsTheWindowSystemsTable
     EXPECT_STREQ(e.what(), "DirectInput is necessary to use the mouse");
   }
   // DirectInput missing altogether is no error either.
-  dinput::InputConfig broken = dinput::DefaultConfig();
-  broken.CreateFails = true;
-  dinput::SetConfig(broken);
+  dinput::ResetConfig();
+  dinput::SetCreateFails(true);
   auto hidden = fw::MakeOwned<TInputForm>(nullptr);
   EXPECT_EQ(hidden->DXInput->DInput(), nullptr);
   EXPECT_TRUE(hidden->DXInput->Keyboard()->Initialized());
@@ -236,8 +237,8 @@ TEST_F(DXInputComponent, ALostDeviceIsTakenAgainByTheReadAndAMissingKeyboardStay
   EXPECT_EQ(in->States(), TInputStates{stLeft});
 
   auto kb = std::make_shared<dinput::SystemKeyboard>();
-  kb->FailCreate = true;
-  dinput::SetConfig({false, {kb}});
+  dinput::DeviceTesting::SetRefusesCreation(*kb, true);
+  dinput::SetConfig({.Devices = {kb}});
   in->Initialize();
   EXPECT_FALSE(in->Keyboard()->Initialized());
   EXPECT_EQ(in->Keyboard()->ButtonCount(), 0);

@@ -7,6 +7,7 @@
 #include "dx/DXInput.h"
 #include "framework/Streaming.h"
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputTesting.h"
 #include "tests/dx/DXInputTestForm.h"
 #include "tests/support/QtTestApp.h"
 
@@ -57,7 +58,6 @@ class Effects : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    dinput::RegisterModule();
     dinput::ResetConfig();
   }
   void TearDown() override { dinput::ResetConfig(); }

@@ -59,7 +59,6 @@ class JoystickAndMouse : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    dinput::RegisterModule();
     dinput::ResetConfig();
   }
   void TearDown() override { dinput::ResetConfig(); }

@@ -9,6 +9,7 @@
 #include "dx/DXSounds.h"
 #include "framework/ClassBuilder.h"
 #include "platform/dsound/DSound.h"
+#include "platform/dsound/DSoundTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {

@@ -6,9 +6,12 @@
 #include "dx/DXClass.h"
 #include "framework/ClassBuilder.h"
 #include "framework/Forms.h"
+#include "framework/FormsTesting.h"
 #include "framework/Streaming.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 
 using namespace dx;
 
@@ -19,14 +22,14 @@ class DXTimerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     app = fw::GetApplication();
-    app->WaitHook = [this] { ++waits; };
+    fw::TApplicationTesting::SetWaitHook(*app, [this] { ++waits; });
     SetAppActive(false);
     mm::SetVirtualTime(5000);
   }
   void TearDown() override {
     timers.clear();
     app->OnIdle.Clear();
-    app->WaitHook = nullptr;
+    fw::TApplicationTesting::SetWaitHook(*app, nullptr);
     mm::UseRealClock();
   }
 

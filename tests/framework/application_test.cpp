@@ -15,8 +15,11 @@
 
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "framework/FormsTesting.h"
 #include "framework/StdCtrls.h"
 #include "platform/win/QtWindows.h"
+#include "platform/win/QtWindowsTesting.h"
+#include "platform/win/WinUserTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {
@@ -27,17 +30,17 @@ class App : public ::testing::Test {
  protected:
   void SetUp() override {
     app = testsupport::EnsureApplication();
-    app->ResetTerminated();
+    fw::TApplicationTesting::ResetTerminated(*app);
     app->ProcessMessages();
-    app->WaitHook = [this] { ++waits; };
+    fw::TApplicationTesting::SetWaitHook(*app, [this] { ++waits; });
   }
   void TearDown() override {
     app->OnIdle.Clear();
-    app->WaitHook = nullptr;
-    app->SetMainForm(nullptr);
-    app->ResetTerminated();
+    fw::TApplicationTesting::SetWaitHook(*app, nullptr);
+    fw::TApplicationTesting::SetMainForm(*app, nullptr);
+    fw::TApplicationTesting::ResetTerminated(*app);
     app->ProcessMessages();
-    app->ResetTerminated();
+    fw::TApplicationTesting::ResetTerminated(*app);
   }
   TApplication* app = nullptr;
   int waits = 0;
@@ -344,7 +347,7 @@ TEST_F(App, AnExceptionInAWindowProcedureReachesTheApplicationWithItsControl) {
 TEST_F(App, MainFormClosingEndsTheApplication) {
   TForm* f1 = nullptr;
   TForm* f2 = nullptr;
-  app->SetMainForm(nullptr);
+  fw::TApplicationTesting::SetMainForm(*app, nullptr);
   app->CreateForm(f1);
   app->CreateForm(f2);
   EXPECT_EQ(app->MainForm(), f1);

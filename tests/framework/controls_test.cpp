@@ -17,12 +17,14 @@
 #include "framework/ComCtrls.h"
 #include "framework/Dialogs.h"
 #include "framework/ExtCtrls.h"
+#include "framework/ExtCtrlsTesting.h"
 #include "framework/Forms.h"
 #include "framework/Mask.h"
 #include "framework/Menus.h"
 #include "framework/Spin.h"
 #include "framework/StdCtrls.h"
 #include "platform/win/QtWindows.h"
+#include "platform/win/WinUserTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace tf {
@@ -562,7 +564,7 @@ TEST_F(ShownControls, ImageShowsItsPictureStretched) {
   bmp.Canvas()->SetPixel(1, 1, clWhite);
   f.Image1->Picture()->SetGraphic(&bmp);
   ASSERT_EQ(f.Image1->Picture()->Width(), 2);
-  std::vector<std::uint32_t> px = f.Image1->RenderPixels();
+  std::vector<std::uint32_t> px = fw::TImageTesting::RenderPixels(*f.Image1);
   ASSERT_EQ(px.size(), 73u * 73u);
   auto at = [&](int x, int y) { return px[static_cast<std::size_t>(y) * 73 + x]; };
   EXPECT_EQ(at(5, 5), 0xFF0000u);    // red, stretched over the top left quarter
@@ -571,7 +573,7 @@ TEST_F(ShownControls, ImageShowsItsPictureStretched) {
   EXPECT_EQ(at(70, 70), 0xFFFFFFu);  // white
   // Not stretched: the picture at its own size in the corner, the rest the parent's colour.
   f.Image1->SetStretch(false);
-  px = f.Image1->RenderPixels();
+  px = fw::TImageTesting::RenderPixels(*f.Image1);
   EXPECT_EQ(at(1, 1), 0xFFFFFFu);
   EXPECT_EQ(at(40, 40), static_cast<std::uint32_t>(ColorToRGB(clBtnFace)));
   f.Image1->SetCenter(true);

@@ -8,10 +8,12 @@
 #include "framework/ClassBuilder.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
+#include "framework/FormsTesting.h"
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
 #include "framework/Streaming.h"
 #include "platform/win/QtWindows.h"
+#include "platform/win/WinUserTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace fl {
@@ -286,9 +288,9 @@ TEST_F(FormsLoading, ARealTimerTicksInTheMessageLoop) {
   t->OnTimer = [&](TObject*) {
     if (++ticks == 3) app->Terminate();
   };
-  app->ResetTerminated();
+  fw::TApplicationTesting::ResetTerminated(*app);
   app->Run();  // waits in the window system between ticks
-  app->ResetTerminated();
+  fw::TApplicationTesting::ResetTerminated(*app);
   EXPECT_EQ(ticks, 3);
   EXPECT_GE(clock.elapsed(), 40);
   t->SetEnabled(false);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "framework/ClassBuilder.h"
+#include "platform/clipboard/Clipboard.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/win/Clipboard.h"
 
 using namespace fw;
 

@@ -37,8 +37,8 @@ pc=$(find "$prefix" -name floatbench.pc)
 mapfile -t libs < <(find "$prefix" -name 'libfloatbench-*.a' | sort)
 [ ${#libs[@]} -ge 3 ] || fail "expected the dx, framework and platform libraries, found: ${libs[*]##*/}"
 
-internal=$(cd "$inc" && find . -name '*Internal.h' | sort)
-[ -z "$internal" ] || fail "internal headers installed: $internal"
+internal=$(cd "$inc" && find . -name '*Internal.h' -o -name '*Testing.h' | sort)
+[ -z "$internal" ] || fail "internal or testing headers installed: $internal"
 [ -z "$(find "$prefix" -path '*forms*')" ] || fail "the model's forms are installed: $(find "$prefix" -path '*forms*')"
 for lib in "${libs[@]}"; do
   if nm -C --defined-only "$lib" 2>/dev/null | grep -q ' forms::'; then

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/d3d/D3D.h"
+#include "platform/d3d/D3DTesting.h"
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawTesting.h"
 #include "platform/kernel/Library.h"
 
 namespace {
@@ -68,12 +70,14 @@ class D3DTest : public ::testing::Test {
   void SetUp() override {
     ddraw::ResetAdapters();
     SetRetainedModeFaults({});
+    ResetDeviceCreateResults();
     baseDD_ = ddraw::LiveObjectCount();
   }
   void TearDown() override {
     EXPECT_EQ(LiveObjectCount(), 0) << "Direct3D objects left alive";
     EXPECT_EQ(ddraw::LiveObjectCount(), baseDD_) << "DirectDraw objects left alive";
     SetRetainedModeFaults({});
+    ResetDeviceCreateResults();
     ddraw::ResetAdapters();
   }
   // A version-6 style object (DirectDrawCreate) with its version-4 interface.
@@ -185,8 +189,9 @@ TEST_F(D3DTest, DevicesAreEnumeratedWithAHardwareAndASoftwareDescriptionOrOneVer
 
 TEST_F(D3DTest, ADeviceIsMadeOnlyOnARenderTargetItCanRender) {
   ddraw::AdapterConfig a = ddraw::DefaultAdapter();
-  a.Devices3D.push_back({GUID{0x1234, 0, 0, {}}, "broken", "Broken", false, D3DCOLOR_RGB,
-                         ddraw::DDBD_16 | ddraw::DDBD_32, 0, D3DERR_INITFAILED});
+  const GUID broken{0x1234, 0, 0, {}};
+  a.Devices3D.push_back({broken, "broken", "Broken", false, D3DCOLOR_RGB, ddraw::DDBD_16 | ddraw::DDBD_32, 0});
+  SetDeviceCreateResult(broken, D3DERR_INITFAILED);
   ddraw::SetAdapters({a});
   OpenV6();
   auto* d3 = Ask<IDirect3D3>(dd_, IID_IDirect3D3);

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawTesting.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/kernel/Library.h"
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/kernel/Library.h"
 #include "platform/mm/MMSystem.h"
 #include "platform/win/WinMouseHook.h"
@@ -68,7 +69,6 @@ class Joysticks : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    RegisterModule();
     ResetConfig();
     live_ = LiveObjectCount();
     ASSERT_EQ(DirectInputCreateA(kernel::GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, &di_, nullptr), DI_OK);

@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/kernel/Library.h"
 #include "platform/win/QtWindows.h"
+#include "platform/win/QtWindowsTesting.h"
 #include "platform/win/WinKeyHook.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {
@@ -33,7 +36,6 @@ class DInput : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::EnsureApplication();
-    RegisterModule();
     ResetConfig();
     live_ = LiveObjectCount();
   }
@@ -104,11 +106,14 @@ TEST_F(DInput, TheModuleIsLoadableAndCreationChecksItsArguments) {
   EXPECT_EQ(di->Release(), 0u);
   kernel::FreeLibrary(m);
 
-  InputConfig broken = DefaultConfig();
-  broken.CreateFails = true;
-  SetConfig(broken);
+  ResetConfig();
+  SetCreateFails(true);
   EXPECT_EQ(create(Instance(), DIRECTINPUT_VERSION, &di, nullptr), DIERR_GENERIC);
   EXPECT_EQ(di, nullptr);
+  // The failure lasts until the configuration is set again.
+  SetConfig(DefaultConfig());
+  ASSERT_EQ(create(Instance(), DIRECTINPUT_VERSION, &di, nullptr), DI_OK);
+  EXPECT_EQ(di->Release(), 0u);
 }
 
 TEST_F(DInput, DevicesAreEnumeratedAndCreatedAsConfigured) {
@@ -156,12 +161,12 @@ TEST_F(DInput, DevicesAreEnumeratedAndCreatedAsConfigured) {
   // A keyboard that cannot be created, one without the second interface, none at all.
   auto kb = std::make_shared<SystemKeyboard>();
   kb->SecondVersion = false;
-  SetConfig({false, {kb}});
+  SetConfig({.Devices = {kb}});
   IDirectInputDevice* old = Make(GUID_SysKeyboard);
   EXPECT_EQ(old->QueryInterface(IID_IDirectInputDevice2A, &two), DIERR_NOINTERFACE);
-  kb->FailCreate = true;
+  DeviceTesting::SetRefusesCreation(*kb, true);
   EXPECT_EQ(DI()->CreateDevice(GUID_SysKeyboard, &d, nullptr), DIERR_DEVICENOTREG);
-  SetConfig({false, {}});
+  SetConfig({.Devices = {}});
   EXPECT_EQ(DI()->CreateDevice(GUID_SysKeyboard, &d, nullptr), DIERR_DEVICENOTREG);
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/dsound/DSound.h"
+#include "platform/dsound/DSoundTesting.h"
 #include "platform/kernel/Library.h"
 
 namespace {

@@ -6,9 +6,11 @@
 #include <random>
 #include <vector>
 
+#include "platform/clipboard/Clipboard.h"
 #include "platform/gdi/GdiInternal.h"
+#include "platform/gdi/GdiTesting.h"
 #include "platform/kernel/GlobalMemory.h"
-#include "platform/win/Clipboard.h"
+#include "platform/kernel/GlobalMemoryTesting.h"
 
 using namespace gdi;
 

@@ -10,9 +10,13 @@
 
 #include "platform/base/RefCounted.h"
 #include "platform/d3d/D3D.h"
+#include "platform/d3d/D3DTesting.h"
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawTesting.h"
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/DInputTesting.h"
 #include "platform/dsound/DSound.h"
+#include "platform/dsound/DSoundTesting.h"
 #include "platform/kernel/Library.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/kernel/Library.h"
+#include "platform/kernel/LibraryTesting.h"
 
 namespace {
 

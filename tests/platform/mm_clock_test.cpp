@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/MMSystemTesting.h"
 
 namespace {
 
@@ -29,6 +30,20 @@ TEST(MMClock, RealClockDoesNotRunBackwards) {
   EXPECT_TRUE(mm::UsingVirtualClock());
   EXPECT_LT(mm::timeGetTime() - b, 1005u);
   mm::UseRealClock();
+}
+
+TEST(MMClock, WaitingMovesTheVirtualClockAtOnceAndSleepsOnTheRealOne) {
+  mm::SetVirtualTime(500);
+  mm::WaitClock(40);
+  EXPECT_EQ(mm::timeGetTime(), 540u);
+  mm::WaitClock(0);
+  EXPECT_EQ(mm::timeGetTime(), 540u);
+
+  mm::UseRealClock();
+  const mm::DWORD before = mm::timeGetTime();
+  mm::WaitClock(20);
+  EXPECT_GE(mm::timeGetTime() - before, 20u);
+  EXPECT_FALSE(mm::UsingVirtualClock());
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #include <new>
 
 #include "platform/win/QtWindows.h"
+#include "platform/win/QtWindowsTesting.h"
 #include "platform/win/WinUser.h"
+#include "platform/win/WinUserTesting.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {

@@ -1,4 +1,5 @@
 #include "tests/support/QtTestApp.h"
+#include "platform/win/WinUserTesting.h"
 
 #include <QPixmap>
 #include <QWidget>

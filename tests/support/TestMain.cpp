@@ -1,11 +1,13 @@
 // Shared main for the test programs. It sets the environment every test expects - windows on
 // Qt's offscreen platform, SDL without devices, where saved pictures go - unless the caller has
-// set it already, and tells the sanitizers to stop at the first report and to ignore leaks
-// inside system libraries.
+// set it already, installs the platform's built-in libraries as a program's start-up does, and
+// tells the sanitizers to stop at the first report and to ignore leaks inside system libraries.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+
+#include "platform/builtins/Builtins.h"
 
 extern "C" const char* __asan_default_options() {
   return "detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1";
@@ -24,6 +26,7 @@ int main(int argc, char** argv) {
   setenv("FLOATBENCH_OUT_DIR", FLOATBENCH_DEFAULT_OUT_DIR, 0);
   std::error_code ec;
   std::filesystem::create_directories(std::getenv("FLOATBENCH_OUT_DIR"), ec);
+  builtins::InstallLibraries();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

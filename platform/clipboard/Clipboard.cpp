@@ -1,4 +1,4 @@
-#include "platform/win/Clipboard.h"
+#include "platform/clipboard/Clipboard.h"
 
 #include <map>
 
