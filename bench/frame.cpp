@@ -13,6 +13,7 @@
 #include "dx/DXDrawsDisplay.h"
 #include "framework/Forms.h"
 #include "platform/ddraw/DDrawPresent.h"
+#include "platform/ddraw/DDrawPresentTesting.h"
 #include "platform/mm/MMSystem.h"
 #include "platform/mm/MMSystemTesting.h"
 #include "platform/win/WinUser.h"
@@ -97,8 +98,9 @@ void Windowed(benchmark::State& state, bool present) {
     primary->Blt(&dest, back, nullptr, DDBLT_WAIT, &fx);
   }
   state.counters["conversion_us"] =
-      present ? benchmark::Counter(static_cast<double>(presenter.ConversionNanoseconds()) / 1000.0 /
-                                   static_cast<double>(std::max<std::uint64_t>(presenter.ConvertedFrames(), 1)))
+      present ? benchmark::Counter(
+                    static_cast<double>(WindowPresenterTesting::ConversionNanoseconds(presenter)) / 1000.0 /
+                    static_cast<double>(std::max<std::uint64_t>(WindowPresenterTesting::ConvertedFrames(presenter), 1)))
               : benchmark::Counter(0);
   back->Release();
   primary->Release();
@@ -135,8 +137,9 @@ void FullScreen(benchmark::State& state, bool present) {
     front->Flip(nullptr, DDFLIP_WAIT);
   }
   state.counters["conversion_us"] =
-      present ? benchmark::Counter(static_cast<double>(presenter.ConversionNanoseconds()) / 1000.0 /
-                                   static_cast<double>(std::max<std::uint64_t>(presenter.ConvertedFrames(), 1)))
+      present ? benchmark::Counter(
+                    static_cast<double>(WindowPresenterTesting::ConversionNanoseconds(presenter)) / 1000.0 /
+                    static_cast<double>(std::max<std::uint64_t>(WindowPresenterTesting::ConvertedFrames(presenter), 1)))
               : benchmark::Counter(0);
   mm::UseRealClock();
   back->Release();
@@ -203,8 +206,8 @@ void Component(benchmark::State& state, bool fullScreen, bool present) {
   EnsureWindowPresenter();
   WindowPresenter* presenter = InstalledWindowPresenter();
   SetPresenter(present ? presenter : nullptr);
-  const std::uint64_t frames0 = presenter ? presenter->ConvertedFrames() : 0;
-  const std::uint64_t ns0 = presenter ? presenter->ConversionNanoseconds() : 0;
+  const std::uint64_t frames0 = presenter ? WindowPresenterTesting::ConvertedFrames(*presenter) : 0;
+  const std::uint64_t ns0 = presenter ? WindowPresenterTesting::ConversionNanoseconds(*presenter) : 0;
   mm::SetVirtualTime(0);  // no waiting for the retrace (see above)
   for (auto _ : state) {
     if (!draw->CanDraw()) {
@@ -216,8 +219,10 @@ void Component(benchmark::State& state, bool fullScreen, bool present) {
   }
   mm::UseRealClock();
   if (present && presenter) {
-    const double frames = static_cast<double>(std::max<std::uint64_t>(presenter->ConvertedFrames() - frames0, 1));
-    state.counters["conversion_us"] = static_cast<double>(presenter->ConversionNanoseconds() - ns0) / 1000.0 / frames;
+    const double frames =
+        static_cast<double>(std::max<std::uint64_t>(WindowPresenterTesting::ConvertedFrames(*presenter) - frames0, 1));
+    state.counters["conversion_us"] =
+        static_cast<double>(WindowPresenterTesting::ConversionNanoseconds(*presenter) - ns0) / 1000.0 / frames;
   }
   SetPresenter(presenter);
   draw->Finalize();

@@ -23,6 +23,7 @@
 #include "framework/Forms.h"
 #include "platform/ddraw/DDraw.h"
 #include "platform/ddraw/DDrawPresent.h"
+#include "platform/ddraw/DDrawPresentTesting.h"
 #include "platform/mm/MMSystem.h"
 #include "platform/mm/MMSystemTesting.h"
 #include "platform/pixels/Pixels.h"
@@ -81,8 +82,9 @@ void SceneFrame(benchmark::State& state, bool present) {
   ddraw::EnsureWindowPresenter();
   ddraw::WindowPresenter* presenter = ddraw::InstalledWindowPresenter();
   ddraw::SetPresenter(present ? presenter : nullptr);
-  const std::uint64_t frames0 = presenter ? presenter->ConvertedFrames() : 0;
-  const std::uint64_t ns0 = presenter ? presenter->ConversionNanoseconds() : 0;
+  using ddraw::WindowPresenterTesting;
+  const std::uint64_t frames0 = presenter ? WindowPresenterTesting::ConvertedFrames(*presenter) : 0;
+  const std::uint64_t ns0 = presenter ? WindowPresenterTesting::ConversionNanoseconds(*presenter) : 0;
   app::Tform4* f = app::form4;
   for (auto _ : state) {
     f->DXSpriteEngine->Advance(1);
@@ -92,8 +94,10 @@ void SceneFrame(benchmark::State& state, bool present) {
     f->DXDraw->Flip();
   }
   if (present && presenter) {
-    const double frames = static_cast<double>(std::max<std::uint64_t>(presenter->ConvertedFrames() - frames0, 1));
-    state.counters["present_us"] = static_cast<double>(presenter->ConversionNanoseconds() - ns0) / 1000.0 / frames;
+    const double frames =
+        static_cast<double>(std::max<std::uint64_t>(WindowPresenterTesting::ConvertedFrames(*presenter) - frames0, 1));
+    state.counters["present_us"] =
+        static_cast<double>(WindowPresenterTesting::ConversionNanoseconds(*presenter) - ns0) / 1000.0 / frames;
   }
   ddraw::SetPresenter(presenter);
 }

@@ -18,7 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg shows the descriptions as they stand: lines within 72 columns, for 80-column terminals.
 set(CPACK_DEBIAN_FLOATBENCH_PACKAGE_NAME floatbench)
 set(CPACK_DEBIAN_FLOATBENCH_PACKAGE_SECTION science)
-set(CPACK_DEBIAN_FLOATBENCH_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_FLOATBENCH_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2")
 set(CPACK_COMPONENT_FLOATBENCH_DESCRIPTION
     "model of a body floating or sinking in a liquid\n\
 FloatBench is a teaching model of buoyancy: it works out whether a body\n\

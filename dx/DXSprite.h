@@ -109,14 +109,9 @@ class TSprite : public fw::TObject {
     TChildList Children;
     TDrawList DrawOrder;
   };
-  // Where the collision index keeps this sprite: the cells it covers and what it was at.
+  // Where the collision index keeps this sprite.
   struct CollisionEntry {
-    fw::TRect Bounds{};
-    fw::TRect Cells{};  // cell columns and rows covered, right and bottom exclusive
-    std::uint32_t Rank = 0;   // place in drawing order
-    std::uint32_t Stamp = 0;  // last query that saw it
-    bool Indexed = false;
-    bool Large = false;
+    std::uint32_t Rank = 0;  // place in drawing order
     bool Moved = false;
   };
 

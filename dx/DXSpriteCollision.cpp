@@ -1,7 +1,8 @@
-// The collision pass: a sprite asks which others it touches. A uniform grid of the sprites'
-// bounds keeps each test to the sprites near the asking one, so asking for every sprite of the
-// scene costs about as much as the scene has sprites.
-#include <algorithm>
+// The collision pass: a sprite asks which others it touches. A grid of the sprites' bounds keeps
+// each test to the sprites near the asking one, so asking for every sprite of the scene costs
+// about as much as the scene has sprites.
+#include <bit>
+#include <cmath>
 
 #include "dx/DXSpriteInternal.h"
 
@@ -9,15 +10,17 @@ namespace dx {
 
 namespace {
 
-constexpr std::int32_t kMinCell = 4;
-constexpr std::int32_t kMaxCell = 4096;
-// A sprite covering more cells than this is kept aside and looked at by every test.
-constexpr std::int64_t kMaxCellsPerSprite = 64;
+// Cells from 4 to 4096 pixels wide.
+constexpr std::int32_t kMinShift = 2;
+constexpr std::int32_t kMaxShift = 12;
+// A slot whose sprite has moved out of it: it overlaps nothing.
+constexpr fw::TRect kNowhere{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
 
-std::int32_t FloorDiv(std::int64_t a, std::int32_t b) {
-  std::int64_t q = a / b;
-  if ((a % b != 0) && (a < 0)) --q;
-  return static_cast<std::int32_t>(q);
+// How many moved sprites every test may look at before the cells are packed again: looking at
+// them costs each test a little, packing costs as much as a few hundred tests. The square root
+// keeps the two in balance when sprites move between the tests of one pass.
+std::size_t LooseLimit(std::size_t Sprites) {
+  return 32 + static_cast<std::size_t>(2 * std::sqrt(static_cast<double>(Sprites)));
 }
 
 }  // namespace
@@ -25,23 +28,29 @@ std::int32_t FloorDiv(std::int64_t a, std::int32_t b) {
 std::int32_t TSprite::Collision() {
   if (!engine_ || deaded_) return 0;
   if (!engine_->collisions_) engine_->collisions_ = std::make_unique<TSpriteCollisionIndex>(engine_);
-  std::vector<TSprite*> candidates;
-  engine_->collisions_->Candidates(this, GetBounds(), candidates);
+  TSpriteCollisionIndex& index = *engine_->collisions_;
+  std::vector<TSprite*> candidates = index.TakeList();
+  index.Candidates(this, candidates);
+  const std::uint64_t changes = index.Changes();
 
   std::int32_t hits = 0;
   bool done = false;
   for (TSprite* other : candidates) {
-    // Collided may have marked sprites dead, switched them off or moved them.
+    // Collided may have marked sprites dead, switched them off or moved them; the rectangles
+    // were compared when the candidates were chosen, so only a move since then asks again.
     if (other->deaded_ || !other->CollisionEnabled) continue;
-    if (!RectsOverlap(GetBounds(), other->GetBounds()) || !Overlaps(other)) continue;
+    if (index.Changes() != changes && !RectsOverlap(GetBounds(), other->GetBounds())) continue;
+    if (!Overlaps(other)) continue;
     ++hits;
     Collided(other, done);
     if (done || deaded_) break;
   }
+  index.GiveBack(std::move(candidates));
   return hits;
 }
 
 void TSpriteCollisionIndex::Invalidate() {
+  ++changes_;
   if (!valid_) return;
   valid_ = false;
   // Built afresh before the next test; nothing filed so far is looked at again.
@@ -50,173 +59,187 @@ void TSpriteCollisionIndex::Invalidate() {
 }
 
 void TSpriteCollisionIndex::MarkMoved(TSprite* Sprite) {
+  ++changes_;
   if (!valid_ || Sprite->collision_.Moved) return;
   Sprite->collision_.Moved = true;
   moved_.push_back(Sprite);
 }
 
 void TSpriteCollisionIndex::Forget(TSprite* Sprite) {
-  if (Sprite->collision_.Moved) {
-    const auto it = std::find(moved_.begin(), moved_.end(), Sprite);
-    if (it != moved_.end()) moved_.erase(it);
-    Sprite->collision_.Moved = false;
-  }
+  // Invalidate lets go of every marked sprite, this one too.
   Invalidate();
-}
-
-fw::TRect TSpriteCollisionIndex::CellsOf(const fw::TRect& b) const {
-  // The pixel columns from Left to Right - 1, or just Left for a rectangle without width: a
-  // rectangle that strictly overlaps another always shares one of these columns with it.
-  const std::int64_t right = std::max<std::int64_t>(b.left, std::int64_t{b.right} - 1);
-  const std::int64_t bottom = std::max<std::int64_t>(b.top, std::int64_t{b.bottom} - 1);
-  return fw::TRect{FloorDiv(b.left, cell_size_), FloorDiv(b.top, cell_size_), FloorDiv(right, cell_size_) + 1,
-                   FloorDiv(bottom, cell_size_) + 1};
-}
-
-void TSpriteCollisionIndex::Insert(TSprite* Sprite, const fw::TRect& Bounds) {
-  auto& e = Sprite->collision_;
-  e.Bounds = Bounds;
-  e.Cells = CellsOf(Bounds);
-  e.Indexed = true;
-  const std::int64_t count =
-      std::int64_t{e.Cells.right - e.Cells.left} * std::int64_t{e.Cells.bottom - e.Cells.top};
-  e.Large = count > kMaxCellsPerSprite;
-  if (e.Large) {
-    large_.push_back(Sprite);
-    return;
-  }
-  for (std::int32_t r = e.Cells.top; r < e.Cells.bottom; ++r)
-    for (std::int32_t c = e.Cells.left; c < e.Cells.right; ++c) cells_[Key(c, r)].push_back(Sprite);
-}
-
-void TSpriteCollisionIndex::Erase(TSprite* Sprite) {
-  auto& e = Sprite->collision_;
-  if (!e.Indexed) return;
-  e.Indexed = false;
-  auto drop = [Sprite](std::vector<TSprite*>& v) {
-    const auto it = std::find(v.begin(), v.end(), Sprite);
-    if (it != v.end()) {
-      *it = v.back();
-      v.pop_back();
-    }
-  };
-  if (e.Large) {
-    drop(large_);
-    return;
-  }
-  for (std::int32_t r = e.Cells.top; r < e.Cells.bottom; ++r)
-    for (std::int32_t c = e.Cells.left; c < e.Cells.right; ++c) {
-      const auto it = cells_.find(Key(c, r));
-      if (it == cells_.end()) continue;
-      drop(it->second);
-      if (it->second.empty()) cells_.erase(it);
-    }
+  Sprite->collision_.Moved = false;
 }
 
 void TSpriteCollisionIndex::Rebuild() {
-  cells_.clear();
-  large_.clear();
   for (TSprite* s : moved_) s->collision_.Moved = false;
   moved_.clear();
-  stamp_ = 0;
 
   // Every sprite in drawing order: each parent before its children, subtrees by depth.
+  sprites_.clear();
+  bounds_.clear();
   walk_.clear();
-  std::vector<TSprite*> stack;
-  auto push_children = [&stack](TSprite* s) {
+  auto push_children = [this](TSprite* s) {
     if (const auto* order = s->DrawOrder())
-      for (auto it = order->rbegin(); it != order->rend(); ++it) stack.push_back(*it);
+      for (auto it = order->rbegin(); it != order->rend(); ++it) walk_.push_back(*it);
   };
   push_children(engine_);
-  std::int64_t sum = 0;
-  std::int64_t counted = 0;
-  while (!stack.empty()) {
-    TSprite* s = stack.back();
-    stack.pop_back();
-    auto& e = s->collision_;
-    e = TSprite::CollisionEntry{};
-    e.Rank = static_cast<std::uint32_t>(walk_.size());
-    e.Bounds = s->GetBounds();
-    const std::int64_t w = std::int64_t{e.Bounds.right} - e.Bounds.left;
-    const std::int64_t h = std::int64_t{e.Bounds.bottom} - e.Bounds.top;
-    if (w > 0 && h > 0 && w <= kMaxCell && h <= kMaxCell) {
-      sum += std::max(w, h);
-      ++counted;
-    }
-    walk_.push_back(s);
+  std::vector<std::uint32_t> extents;
+  while (!walk_.empty()) {
+    TSprite* s = walk_.back();
+    walk_.pop_back();
+    s->collision_ = TSprite::CollisionEntry{static_cast<std::uint32_t>(sprites_.size()), false};
+    const fw::TRect b = s->GetBounds();
+    const std::int64_t w = std::int64_t{b.right} - b.left;
+    const std::int64_t h = std::int64_t{b.bottom} - b.top;
+    if (w > 0 && h > 0) extents.push_back(static_cast<std::uint32_t>(std::min<std::int64_t>(std::max(w, h), 1 << 30)));
+    sprites_.push_back(s);
+    bounds_.push_back(b);
     push_children(s);
   }
-  // Cells about the size of a typical sprite: each sprite lies in a few of them.
-  cell_size_ = counted ? static_cast<std::int32_t>(std::clamp<std::int64_t>(sum / counted, kMinCell, kMaxCell)) : 32;
-  cells_.reserve(walk_.size() * 2);
-  for (TSprite* s : walk_) Insert(s, s->collision_.Bounds);
-  walk_.clear();
+  // Cells as wide as all but the biggest hundredth of the sprites.
+  std::uint32_t typical = 32;
+  if (!extents.empty()) {
+    const auto at = extents.begin() + static_cast<std::ptrdiff_t>(extents.size() * 99 / 100);
+    std::nth_element(extents.begin(), at, extents.end());
+    typical = *at;
+  }
+  shift_ = std::clamp(static_cast<std::int32_t>(std::bit_width(typical - 1)), kMinShift, kMaxShift);
   valid_ = true;
+  Pack();
 }
 
-void TSpriteCollisionIndex::Refile(TSprite* Sprite) {
-  const fw::TRect b = Sprite->GetBounds();
-  auto& e = Sprite->collision_;
-  if (e.Indexed && !e.Large && CellsOf(b) == e.Cells) {
-    e.Bounds = b;
-    return;
+void TSpriteCollisionIndex::Pack() {
+  const std::size_t n = sprites_.size();
+  const std::size_t buckets = std::max<std::size_t>(16, std::bit_ceil(2 * n));
+  mask_ = static_cast<std::uint32_t>(buckets - 1);
+  large_.clear();
+  loose_.clear();
+  slot_of_.resize(n);
+  const std::int64_t cell = std::int64_t{1} << shift_;
+  col0_ = row0_ = INT64_MAX;
+  col1_ = row1_ = INT64_MIN;
+  for (std::uint32_t r = 0; r < n; ++r) {
+    const fw::TRect& b = bounds_[r];
+    const std::int64_t w = std::int64_t{b.right} - b.left;
+    const std::int64_t h = std::int64_t{b.bottom} - b.top;
+    if (w < 0 || h < 0 || w > cell || h > cell) {
+      slot_of_[r] = kAside;
+      large_.push_back(r);
+      continue;
+    }
+    slot_of_[r] = 0;
+    col0_ = std::min<std::int64_t>(col0_, b.left >> shift_);
+    col1_ = std::max<std::int64_t>(col1_, b.left >> shift_);
+    row0_ = std::min<std::int64_t>(row0_, b.top >> shift_);
+    row1_ = std::max<std::int64_t>(row1_, b.top >> shift_);
   }
-  Erase(Sprite);
-  Insert(Sprite, b);
+  dense_ = col0_ <= col1_ && static_cast<std::uint64_t>(col1_ - col0_ + 1) * static_cast<std::uint64_t>(row1_ - row0_ + 1) <= buckets;
+  cols_ = dense_ ? static_cast<std::uint32_t>(col1_ - col0_ + 1) : 0;
+
+  // Count the slots of each hash (keeping each sprite's hash), then lay them out.
+  starts_.assign(buckets + 1, 0);
+  for (std::uint32_t r = 0; r < n; ++r) {
+    if (slot_of_[r] == kAside) continue;
+    const std::uint32_t k = Bucket(bounds_[r].left >> shift_, bounds_[r].top >> shift_);
+    slot_of_[r] = k;
+    ++starts_[k + 1];
+  }
+  for (std::size_t k = 0; k < buckets; ++k) starts_[k + 1] += starts_[k];
+  slots_.resize(starts_[buckets]);
+  next_.assign(starts_.begin(), starts_.end() - 1);
+  for (std::uint32_t r = 0; r < n; ++r) {
+    if (slot_of_[r] == kAside) continue;
+    const std::uint32_t at = next_[slot_of_[r]]++;
+    slots_[at] = Slot{bounds_[r], r};
+    slot_of_[r] = at;
+  }
 }
 
 void TSpriteCollisionIndex::Refresh() {
+  // Many moves: take every new bound and pack again. A few: take the moved sprites out of their
+  // slots and look at them apart.
+  const std::size_t limit = LooseLimit(sprites_.size());
+  const bool repack = moved_.size() > limit;
   // A moved parent carries its subtree with it.
-  std::vector<TSprite*> stack;
   for (TSprite* m : moved_) {
     m->collision_.Moved = false;
-    stack.push_back(m);
-    while (!stack.empty()) {
-      TSprite* s = stack.back();
-      stack.pop_back();
-      Refile(s);
-      if (const auto* children = s->Children()) stack.insert(stack.end(), children->begin(), children->end());
+    walk_.push_back(m);
+    while (!walk_.empty()) {
+      TSprite* s = walk_.back();
+      walk_.pop_back();
+      if (const auto* children = s->Children()) walk_.insert(walk_.end(), children->begin(), children->end());
+      const std::uint32_t r = s->collision_.Rank;
+      const fw::TRect b = s->GetBounds();
+      if (b == bounds_[r]) continue;
+      bounds_[r] = b;
+      if (repack || slot_of_[r] == kAside) continue;
+      slots_[slot_of_[r]].Bounds = kNowhere;
+      slot_of_[r] = kAside;
+      loose_.push_back(r);
     }
   }
   moved_.clear();
+  if (repack || loose_.size() > limit) Pack();
 }
 
-void TSpriteCollisionIndex::Visit(TSprite* Self, const fw::TRect& Bounds, const std::vector<TSprite*>& Cell,
-                                  std::vector<TSprite*>& Out) {
-  for (TSprite* s : Cell) {
-    auto& e = s->collision_;
-    if (s == Self || e.Stamp == stamp_) continue;
-    e.Stamp = stamp_;
-    if (RectsOverlap(Bounds, e.Bounds)) Out.push_back(s);
-  }
+void TSpriteCollisionIndex::Collect(std::uint32_t Self, const fw::TRect& Bounds, const Slot* First,
+                                    const Slot* Last) {
+  for (const Slot* s = First; s != Last; ++s)
+    if (RectsOverlap(Bounds, s->Bounds) && s->Rank != Self) found_.push_back(s->Rank);
 }
 
-void TSpriteCollisionIndex::Candidates(TSprite* Sprite, const fw::TRect& Bounds, std::vector<TSprite*>& Out) {
-  if (!valid_ || stamp_ == UINT32_MAX)
+void TSpriteCollisionIndex::Candidates(TSprite* Sprite, std::vector<TSprite*>& Out) {
+  if (!valid_)
     Rebuild();
-  else
+  else if (!moved_.empty())
     Refresh();
-  ++stamp_;
 
-  const fw::TRect c = CellsOf(Bounds);
-  const std::int64_t count = std::int64_t{c.right - c.left} * std::int64_t{c.bottom - c.top};
-  if (count > static_cast<std::int64_t>(cells_.size())) {
-    // Wider than the filled part of the grid: look at the filled cells instead.
-    for (const auto& [key, cell] : cells_) {
-      const auto col = static_cast<std::int32_t>(static_cast<std::uint32_t>(key >> 32));
-      const auto row = static_cast<std::int32_t>(static_cast<std::uint32_t>(key));
-      if (col >= c.left && col < c.right && row >= c.top && row < c.bottom) Visit(Sprite, Bounds, cell, Out);
-    }
-  } else {
-    for (std::int32_t r = c.top; r < c.bottom; ++r)
-      for (std::int32_t col = c.left; col < c.right; ++col) {
-        const auto it = cells_.find(Key(col, r));
-        if (it != cells_.end()) Visit(Sprite, Bounds, it->second, Out);
+  const std::uint32_t self = Sprite->collision_.Rank;
+  const fw::TRect q = bounds_[self];
+  found_.clear();
+  // A filed sprite is at most a cell wide and high, so one that overlaps q has its top left
+  // corner at most a cell (less one pixel) left of and above q's; and it lies among the filled
+  // cells.
+  const std::int64_t cell = std::int64_t{1} << shift_;
+  const std::int64_t c0 = std::max(col0_, (std::int64_t{q.left} - cell + 1) >> shift_);
+  const std::int64_t c1 = std::min(col1_, (std::int64_t{q.right} - 1) >> shift_);
+  const std::int64_t r0 = std::max(row0_, (std::int64_t{q.top} - cell + 1) >> shift_);
+  const std::int64_t r1 = std::min(row1_, (std::int64_t{q.bottom} - 1) >> shift_);
+  if (c0 <= c1 && r0 <= r1) {
+    const std::uint64_t cols = static_cast<std::uint64_t>(c1 - c0 + 1);
+    const Slot* slots = slots_.data();
+    if (cols * static_cast<std::uint64_t>(r1 - r0 + 1) > mask_) {
+      // As many cells as hashes: read every slot once instead.
+      Collect(self, q, slots, slots + slots_.size());
+    } else {
+      const std::uint32_t buckets = mask_ + 1;
+      for (std::int64_t row = r0; row <= r1; ++row) {
+        const std::uint32_t k0 = Bucket(c0, row);
+        const std::uint32_t k1 = k0 + static_cast<std::uint32_t>(cols);
+        if (k1 <= buckets) {
+          Collect(self, q, slots + starts_[k0], slots + starts_[k1]);
+        } else {
+          // The row wraps round the end of the table.
+          Collect(self, q, slots + starts_[k0], slots + starts_[buckets]);
+          Collect(self, q, slots, slots + starts_[k1 - buckets]);
+        }
       }
+    }
   }
-  Visit(Sprite, Bounds, large_, Out);
-  std::sort(Out.begin(), Out.end(),
-            [](const TSprite* a, const TSprite* b) { return a->collision_.Rank < b->collision_.Rank; });
+  for (const auto* aside : {&large_, &loose_})
+    for (std::uint32_t r : *aside)
+      if (r != self && RectsOverlap(q, bounds_[r])) found_.push_back(r);
+  std::sort(found_.begin(), found_.end());
+  // Scattered rows can share hashes, and so read a run of slots twice.
+  if (!dense_) found_.erase(std::unique(found_.begin(), found_.end()), found_.end());
+  for (std::uint32_t r : found_) {
+    // The pass reads each candidate's flags next: start fetching them all at once.
+    TSprite* other = sprites_[r];
+    __builtin_prefetch(&other->CollisionEnabled);
+    __builtin_prefetch(&other->deaded_);
+    Out.push_back(other);
+  }
 }
 
 }  // namespace dx

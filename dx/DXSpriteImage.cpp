@@ -159,9 +159,9 @@ void TImageSprite::Render() {
 }
 
 bool TImageSprite::Overlaps(TSprite* Sprite) {
+  if (!ExactHit) return true;
   auto* other = dynamic_cast<TImageSprite*>(Sprite);
-  if (other && ExactHit) return PixelHitTest(other);
-  return true;
+  return other ? PixelHitTest(other) : true;
 }
 
 bool TImageSprite::PixelHitTest(TImageSprite* Other) {

@@ -2,7 +2,6 @@
 // What the sprite sources share: rectangle helpers and the collision index.
 #include <algorithm>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "dx/DXSprite.h"
@@ -17,10 +16,19 @@ inline fw::TRect SpriteRect(std::int32_t L, std::int32_t T, std::int64_t W, std:
   return fw::TRect{L, T, AddEdge(L, W), AddEdge(T, H)};
 }
 
-// A uniform grid over the bounds of every sprite of an engine's tree, so that a collision test
-// looks only at sprites near the asking one. It is built by the first test after the tree
-// changes shape (sprites made or freed, depths changed, a new view) and otherwise kept up to date
-// sprite by sprite: moving a sprite marks it, and the next test re-files what was marked.
+// A grid over the bounds of every sprite of an engine's tree, so that a collision test looks
+// only at sprites near the asking one.
+//
+// Each sprite is filed once, in the cell of its top left corner; cells are a power of two wide,
+// as wide as nearly every sprite, so a test looks at its own cells and those up to one cell
+// width to the left and above. The cells are packed: one array of slots (bounds and place in
+// drawing order) sorted by cell, cells hashed into a table of starts, built in one pass. Sprites
+// too big for the cells, or without a proper rectangle, are kept aside and looked at by every test.
+//
+// The whole index is built by the first test after the tree changes shape (sprites made or freed,
+// depths changed, a new view). Moving a sprite marks it; the next test takes the new bounds of
+// what was marked. A few moved sprites are taken out of their slots and looked at by every test
+// until there are enough of them to pack the cells again; many are packed again at once.
 class TSpriteCollisionIndex {
  public:
   explicit TSpriteCollisionIndex(TSpriteEngine* AEngine) : engine_(AEngine) {}
@@ -31,33 +39,71 @@ class TSpriteCollisionIndex {
   void MarkMoved(TSprite* Sprite);
   // The sprite is being freed.
   void Forget(TSprite* Sprite);
-  // The sprites other than Sprite whose bounds overlap Bounds, in drawing order.
-  void Candidates(TSprite* Sprite, const fw::TRect& Bounds, std::vector<TSprite*>& Out);
+  // Counts every move and every change of shape: while it stays the same, the bounds the
+  // candidates were chosen by are still every sprite's bounds.
+  std::uint64_t Changes() const { return changes_; }
+  // The sprites other than Sprite whose bounds overlap Sprite's, in drawing order.
+  void Candidates(TSprite* Sprite, std::vector<TSprite*>& Out);
 
-  std::int32_t CellSize() const { return cell_size_; }
+  // A list to collect candidates in, kept from one test to the next (a test that Collided starts
+  // from within another gets a fresh one).
+  std::vector<TSprite*> TakeList() { return std::move(spare_); }
+  void GiveBack(std::vector<TSprite*>&& List) {
+    List.clear();
+    if (List.capacity() >= spare_.capacity()) spare_ = std::move(List);
+  }
+
+  std::int32_t CellSize() const { return std::int32_t{1} << shift_; }
 
  private:
+  struct Slot {
+    fw::TRect Bounds;
+    std::uint32_t Rank;
+  };
+  // slot_of_ for a sprite not in a slot.
+  static constexpr std::uint32_t kAside = UINT32_MAX;
+
   void Rebuild();
   void Refresh();
-  void Refile(TSprite* Sprite);
-  void Insert(TSprite* Sprite, const fw::TRect& Bounds);
-  void Erase(TSprite* Sprite);
-  fw::TRect CellsOf(const fw::TRect& Bounds) const;
-  static std::uint64_t Key(std::int32_t Col, std::int32_t Row) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(Col)) << 32) | static_cast<std::uint32_t>(Row);
+  void Pack();
+  // Cells of one row have neighbouring hashes, so that the cells a test reads in a row are one
+  // run of slots. Where the filled cells form a rectangle no bigger than the table, each cell has
+  // a hash of its own; otherwise rows start at scattered places.
+  std::uint32_t RowStart(std::int64_t Row) const {
+    return dense_ ? static_cast<std::uint32_t>(Row - row0_) * cols_ - static_cast<std::uint32_t>(col0_)
+                  : static_cast<std::uint32_t>(Row) * 0x9E3779B1u;
   }
-  void Visit(TSprite* Self, const fw::TRect& Bounds, const std::vector<TSprite*>& Cell,
-             std::vector<TSprite*>& Out);
+  std::uint32_t Bucket(std::int64_t Col, std::int64_t Row) const {
+    return (RowStart(Row) + static_cast<std::uint32_t>(Col)) & mask_;
+  }
+  void Collect(std::uint32_t Self, const fw::TRect& Bounds, const Slot* First, const Slot* Last);
 
   TSpriteEngine* engine_;
   bool valid_ = false;
-  std::int32_t cell_size_ = 32;
-  std::uint32_t stamp_ = 0;
-  std::unordered_map<std::uint64_t, std::vector<TSprite*>> cells_;
-  // Sprites covering too many cells to file cell by cell; every test looks at them.
-  std::vector<TSprite*> large_;
+  std::uint64_t changes_ = 0;
+  std::int32_t shift_ = 5;
+  std::uint32_t mask_ = 0;
+  // By place in drawing order: the sprite, its bounds as of the last test, its slot.
+  std::vector<TSprite*> sprites_;
+  std::vector<fw::TRect> bounds_;
+  std::vector<std::uint32_t> slot_of_;
+  // Cell hash b holds slots_[starts_[b]] up to slots_[starts_[b + 1]]; a run of hashes holds
+  // one run of slots.
+  std::vector<std::uint32_t> starts_;
+  std::vector<Slot> slots_;
+  std::vector<std::uint32_t> next_;  // while packing: the next free slot of each hash
+  // The filled cells lie in columns col0_ to col1_ and rows row0_ to row1_.
+  bool dense_ = false;
+  std::uint32_t cols_ = 0;
+  std::int64_t col0_ = 0, col1_ = -1, row0_ = 0, row1_ = -1;
+  // Places in drawing order of the sprites every test looks at: too big or too odd for a slot,
+  // and moved out of their slots since the last packing.
+  std::vector<std::uint32_t> large_;
+  std::vector<std::uint32_t> loose_;
   std::vector<TSprite*> moved_;
   std::vector<TSprite*> walk_;
+  std::vector<std::uint32_t> found_;
+  std::vector<TSprite*> spare_;
 };
 
 }  // namespace dx

@@ -2,10 +2,14 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
+#include <optional>
 
 #include "framework/ClassBuilder.h"
 
@@ -129,46 +133,93 @@ bool TFont::SameAs(const TFont& o) const {
          charset_ == o.charset_ && pitch_ == o.pitch_;
 }
 
-std::string TFont::FallbackFamily() {
-  // A family with Cyrillic letters; Liberation Sans first, because its letters are about as
-  // wide as those of the fonts the stored forms name, so captions laid out for them still fit.
-  // Whatever the system offers for the generic sans-serif family otherwise.
-  static const std::string chosen = [] {
-    if (QGuiApplication::instance()) {
-      const QStringList fams = QFontDatabase::families(QFontDatabase::Cyrillic);
-      for (const char* want : {"Liberation Sans", "DejaVu Sans", "Noto Sans", "FreeSans"})
-        if (fams.contains(QString::fromLatin1(want))) return std::string(want);
-      if (!fams.isEmpty()) return fams.front().toStdString();
-    }
-    return std::string("Sans Serif");
-  }();
-  return chosen;
+namespace {
+
+// Fonts are set with vertical hinting only, so that advances keep the face's own widths on
+// every display (full hinting rounds each letter to whole pixels, and a caption's width would
+// then depend on the desktop's settings).
+QFont MakeQFont(const std::string& family, int pixels, int stretch) {
+  QFont f(QString::fromStdString(family));
+  f.setPixelSize(std::max(1, pixels));
+  if (stretch != 100) f.setStretch(stretch);
+  f.setHintingPreference(QFont::PreferVerticalHinting);
+  f.setStyleStrategy(QFont::PreferAntialias);
+  return f;
 }
 
-std::string TFont::ResolvedFamily() const {
-  if (!QGuiApplication::instance()) return name_;
+}  // namespace
+
+TFontFallback ChooseFontFallback(const std::vector<std::string>& CyrillicFamilies,
+                                 const std::function<double(const std::string&, int)>& ReferenceWidth) {
+  TFontFallback r;
+  auto has = [&](const std::string& f) {
+    return std::find(CyrillicFamilies.begin(), CyrillicFamilies.end(), f) != CyrillicFamilies.end();
+  };
+  for (const char* want : {kFallbackFamily, "DejaVu Sans", "Noto Sans", "FreeSans"})
+    if (has(want)) {
+      r.Family = want;
+      break;
+    }
+  if (r.Family.empty()) r.Family = CyrillicFamilies.empty() ? "Sans Serif" : CyrillicFamilies.front();
+  if (r.Family != kFallbackFamily)
+    r.Warning = std::string("The font \"") + kFallbackFamily + "\" is not installed (Debian package " +
+                kFallbackPackage + "): the forms are shown in \"" + r.Family +
+                "\" instead, and some of their captions may be cut or run together.";
+  // No wider than the stored font sets the reference (the small slack absorbs rounding in the
+  // measurement, not a pixel).
+  auto fits = [&](int stretch) { return ReferenceWidth(r.Family, stretch) <= kReferenceWidth + 1e-3; };
+  constexpr int kNarrowest = 50;
+  if (!fits(100)) {
+    const double natural = ReferenceWidth(r.Family, 100);
+    int st = std::clamp(static_cast<int>(std::floor(100.0 * kReferenceWidth / natural + 1e-9)), kNarrowest, 100);
+    // A family with narrow faces of its own may answer a stretch with one of them rather than
+    // with exactly the width asked for: narrow on until the reference fits.
+    while (st > kNarrowest && !fits(st)) --st;
+    r.Stretch = st;
+  }
+  return r;
+}
+
+const TFontFallback& TFont::Fallback() {
+  // Before the window system is up nothing can be measured; the choice waits for it.
+  static const TFontFallback before{"Sans Serif", 100, {}};
+  static std::optional<TFontFallback> chosen;
+  if (chosen) return *chosen;
+  if (!QGuiApplication::instance()) return before;
+  std::vector<std::string> families;
+  for (const QString& f : QFontDatabase::families(QFontDatabase::Cyrillic)) families.push_back(f.toStdString());
+  chosen = ChooseFontFallback(families, [](const std::string& family, int stretch) {
+    return QFontMetricsF(MakeQFont(family, kReferencePixels, stretch)).horizontalAdvance(QString::fromLatin1(kReferenceText));
+  });
+  if (!chosen->Warning.empty()) std::fprintf(stderr, "%s\n", chosen->Warning.c_str());
+  return *chosen;
+}
+
+bool TFont::HasOwnFamily() const {
+  if (!QGuiApplication::instance()) return true;
   static std::map<std::string, bool> known;
   auto it = known.find(name_);
   if (it == known.end()) {
-    bool has = QFontDatabase::families().contains(QString::fromStdString(name_)) &&
-               QFontDatabase::writingSystems(QString::fromStdString(name_)).contains(QFontDatabase::Cyrillic);
+    const QString name = QString::fromStdString(name_);
+    bool has = QFontDatabase::families().contains(name) &&
+               QFontDatabase::writingSystems(name).contains(QFontDatabase::Cyrillic);
     it = known.emplace(name_, has).first;
   }
-  return it->second ? name_ : FallbackFamily();
+  return it->second;
 }
 
+std::string TFont::ResolvedFamily() const { return HasOwnFamily() ? name_ : Fallback().Family; }
+
 QFont TFont::ToQFont() const {
-  QFont f(QString::fromStdString(ResolvedFamily()));
   // A negative height is the character height; a positive one the cell height, of which the
   // characters take about four fifths.
   int px = height_ < 0 ? -height_ : height_ > 0 ? std::max(1, static_cast<int>(std::lround(height_ * 0.8))) : 11;
-  f.setPixelSize(std::max(1, px));
+  QFont f = HasOwnFamily() ? MakeQFont(name_, px, 100) : MakeQFont(Fallback().Family, px, Fallback().Stretch);
   f.setBold(style_.Contains(fsBold));
   f.setItalic(style_.Contains(fsItalic));
   f.setUnderline(style_.Contains(fsUnderline));
   f.setStrikeOut(style_.Contains(fsStrikeOut));
   if (pitch_ == fpFixed) f.setFixedPitch(true);
-  f.setStyleStrategy(QFont::PreferAntialias);
   return f;
 }
 

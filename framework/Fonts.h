@@ -1,9 +1,12 @@
 #pragma once
 // The framework's font: name, height in pixels (negative: the character height, as stored
 // forms give it; positive: the cell height), style, colour, character set; changes are
-// announced. A name the system does not have falls back to a font that has Cyrillic letters.
+// announced. A name the system does not have falls back to a font that has Cyrillic letters,
+// narrowed to the width of the font the stored forms were laid out in.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/Classes.h"
 #include "framework/Colors.h"
@@ -33,6 +36,33 @@ bool IdentToCharset(const std::string& Ident, std::int64_t& Charset);
 // Screen resolution the framework assumes for point sizes.
 inline constexpr int kScreenPixelsPerInch = 96;
 
+// The family fonts the system lacks are shown in, and the Debian package that brings it. Its
+// letters have the shapes and, narrowed a little, the widths the stored forms' captions were
+// measured in; the program's package depends on it.
+inline constexpr const char* kFallbackFamily = "Liberation Sans";
+inline constexpr const char* kFallbackPackage = "fonts-liberation2";
+
+// The fonts the stored forms name were laid out in "MS Sans Serif": at a character height of
+// 11 pixels it sets the text below in 32 pixels (the forms keep a hidden label of that size).
+inline constexpr const char* kReferenceText = "Label5";
+inline constexpr int kReferencePixels = 11;
+inline constexpr int kReferenceWidth = 32;
+
+struct TFontFallback {
+  std::string Family;
+  // Horizontal stretch in percent that makes the reference text no wider than in the stored
+  // font; 100 where the family is no wider already.
+  int Stretch = 100;
+  // Empty when the preferred family is there; otherwise what is shown in its place, and why.
+  std::string Warning;
+};
+
+// Picks the fallback among the families with Cyrillic letters the system has: the preferred
+// family, else a common sans-serif one, else the first. `ReferenceWidth(family, stretch)` gives
+// the width of the reference text at the reference height in that family and stretch.
+TFontFallback ChooseFontFallback(const std::vector<std::string>& CyrillicFamilies,
+                                 const std::function<double(const std::string&, int)>& ReferenceWidth);
+
 class TFont : public TPersistent {
   FW_CLASS(TFont, TPersistent)
  public:
@@ -57,12 +87,15 @@ class TFont : public TPersistent {
   void Assign(TPersistent* Source) override;
   bool SameAs(const TFont& Other) const;
 
-  // The Qt font that shows it: the named family if the system has it, otherwise the fallback
-  // family; pixel size from the height.
+  // The Qt font that shows it: the named family if the system has it with Cyrillic letters,
+  // otherwise the fallback family at the fallback's stretch; pixel size from the height.
   QFont ToQFont() const;
   // The family ToQFont uses.
   std::string ResolvedFamily() const;
-  static std::string FallbackFamily();
+  // The system's fallback, chosen once the window system is up; one that is not the preferred
+  // family is reported once on the standard error stream.
+  static const TFontFallback& Fallback();
+  static std::string FallbackFamily() { return Fallback().Family; }
 
   TNotifyEvent OnChange;
 
@@ -70,6 +103,9 @@ class TFont : public TPersistent {
   virtual void Changed();
 
  private:
+  // Whether the system has the named family with Cyrillic letters.
+  bool HasOwnFamily() const;
+
   std::string name_ = "MS Sans Serif";
   int height_ = -11;
   TFontStyles style_;

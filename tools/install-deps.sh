@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's archive, whatever of the build and test dependencies is missing.
 set -euo pipefail
+# fonts-liberation2 brings the family the forms' captions are measured in (the program's package
+# depends on it); fonts-dejavu-core what Qt falls back to for everything else.
 packages=(
   cmake ninja-build ccache g++ pkg-config
   qt6-base-dev libjpeg62-turbo-dev libsdl2-dev libasound2-dev libsdl2-mixer-dev

@@ -19,6 +19,7 @@
 #include <map>
 
 #include "platform/ddraw/DDrawInternal.h"
+#include "platform/ddraw/DDrawPresentTesting.h"
 #include "platform/pixels/Pixels.h"
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"

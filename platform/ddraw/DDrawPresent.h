@@ -39,21 +39,18 @@ class WindowPresenter final : public Presenter {
 
   // The window shown full screen for an exclusive DirectDraw object, or null.
   HWND FullScreenWindow() const;
-  // How many frames were converted for the screen, and the time spent doing it.
-  std::uint64_t ConvertedFrames() const { return converted_frames_; }
-  std::uint64_t ConversionNanoseconds() const { return conversion_ns_; }
 
  private:
+  friend struct WindowPresenterTesting;
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::uint64_t converted_frames_ = 0;
   std::uint64_t conversion_ns_ = 0;
 };
 
-// The window presenter of the process, made and installed the first time a DirectDraw object is
-// created while the window system runs (nothing is shown without one). Null before that.
-WindowPresenter* InstalledWindowPresenter();
-// Installs it now if the window system runs and no presenter was ever installed.
+// The window presenter of the process is made and installed the first time a DirectDraw object
+// is created while the window system runs (nothing is shown without one). This installs it now if
+// the window system runs and no presenter was ever installed.
 void EnsureWindowPresenter();
 
 // What the window's client area shows now, windows inside it and presented frames included.

@@ -17,6 +17,7 @@
 #include "platform/win/WinUser.h"
 #include "platform/win/WinUserTesting.h"
 #include "framework/FormsTesting.h"
+#include "tests/support/ProgramForms.h"
 
 using namespace app;
 
@@ -30,25 +31,14 @@ struct Box {
 class ModelForms : public ::testing::Test {
  protected:
   void SetUp() override {
-    fw::InitApplication();
-    fw::Application->Initialize();
-    fw::Application->SetTitle("FloatBench");
-    RegisterForms();
-    ResetModelState();
-    win::SetVirtualTimers(true);
     win::SetMessageBoxHook([this](const std::string& text, const std::string& caption, win::UINT) {
       Boxes.push_back({text, caption});
       return win::IDOK;
     });
-    fw::Application->CreateForm(Form1);
-    fw::Application->CreateForm(Form3);
+    testsupport::MakeProgramForms(false);
   }
   void TearDown() override {
-    Form3->Free();
-    Form1->Free();
-    Form3 = nullptr;
-    Form1 = nullptr;
-    fw::TApplicationTesting::SetMainForm(*fw::Application, nullptr);
+    testsupport::FreeProgramForms();
     win::SetVirtualTimers(true);
     win::SetMessageBoxHook(nullptr);
   }

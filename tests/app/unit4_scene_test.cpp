@@ -18,7 +18,7 @@
 #include "platform/win/QtWindows.h"
 #include "platform/win/WinUser.h"
 #include "platform/win/WinUserTesting.h"
-#include "framework/FormsTesting.h"
+#include "tests/support/ProgramForms.h"
 
 using namespace app;
 
@@ -27,32 +27,17 @@ namespace {
 class Scene : public ::testing::Test {
  protected:
   void SetUp() override {
-    fw::InitApplication();
-    fw::Application->Initialize();
-    fw::Application->SetTitle("FloatBench");
-    RegisterForms();
     ddraw::ResetAdapters();
-    ResetModelState();
     // Flips keep to the retrace; on a virtual clock that costs no real time.
     mm::SetVirtualTime(1000);
-    win::SetVirtualTimers(true);
     win::SetMessageBoxHook([this](const std::string& text, const std::string&, win::UINT) {
       Boxes.push_back(text);
       return win::IDOK;
     });
-    fw::Application->CreateForm(Form1);
-    fw::Application->CreateForm(Form3);
-    fw::Application->CreateForm(form4);
+    testsupport::MakeProgramForms(true);
   }
   void TearDown() override {
-    form4->Free();
-    Form3->Free();
-    Form1->Free();
-    form4 = nullptr;
-    Form3 = nullptr;
-    Form1 = nullptr;
-    fw::TApplicationTesting::SetMainForm(*fw::Application, nullptr);
-    fw::Application->OnIdle = nullptr;
+    testsupport::FreeProgramForms();
     win::SetMessageBoxHook(nullptr);
     mm::UseRealClock();
     ddraw::ResetAdapters();

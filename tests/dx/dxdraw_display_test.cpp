@@ -11,6 +11,7 @@
 #include "dx/DXDraws.h"
 #include "dx/DXDrawsDisplay.h"
 #include "platform/ddraw/DDraw.h"
+#include "platform/ddraw/DDrawPresentTesting.h"
 #include "platform/ddraw/DDrawTesting.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/ddraw/DDrawPresent.h"
