@@ -574,22 +574,13 @@ namespace {
 
 using namespace detail;
 
-BOOL DoStretch(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC srcDC, int xSrc, int ySrc,
-               int wSrc, int hSrc, DWORD rop) {
-  DCObj* d = AsDC(dest);
-  if (!d) return win::FALSE;
-  const u32 rop3 = (rop >> 16) & 0xFF;
-  const bool usesSrc = ((rop3 >> 2) & 0x33) != (rop3 & 0x33);
-  DCObj* s = nullptr;
-  if (usesSrc) {
-    s = AsDC(srcDC);
-    if (!s) return win::FALSE;
-  }
-  if (!d->Target()) return win::TRUE;  // the screen: nothing to keep
+// A blit into the DC's target from `src`, with the DC's brush as the pattern (none when the
+// selected brush is the null brush).
+BlitRequest RequestInto(DCObj* d, const Surface* src, int xDest, int yDest, int wDest, int hDest, int xSrc,
+                        int ySrc, int wSrc, int hSrc, DWORD rop) {
   BlitRequest r;
   r.Dst = d->Target();
-  r.Src = s ? s->Target() : nullptr;
-  if (usesSrc && !r.Src) return win::TRUE;
+  r.Src = src;
   r.XDest = xDest;
   r.YDest = yDest;
   r.WDest = wDest;
@@ -603,6 +594,24 @@ BOOL DoStretch(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC srcDC, 
     r.BrushColor = d->SelectedBrush->Color;
     r.HasBrush = true;
   }
+  return r;
+}
+
+BOOL DoStretch(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC srcDC, int xSrc, int ySrc,
+               int wSrc, int hSrc, DWORD rop) {
+  DCObj* d = AsDC(dest);
+  if (!d) return win::FALSE;
+  const u32 rop3 = (rop >> 16) & 0xFF;
+  const bool usesSrc = ((rop3 >> 2) & 0x33) != (rop3 & 0x33);
+  DCObj* s = nullptr;
+  if (usesSrc) {
+    s = AsDC(srcDC);
+    if (!s) return win::FALSE;
+  }
+  if (!d->Target()) return win::TRUE;  // the screen: nothing to keep
+  BlitRequest r = RequestInto(d, s ? s->Target() : nullptr, xDest, yDest, wDest, hDest, xSrc, ySrc,
+                              wSrc, hSrc, rop);
+  if (usesSrc && !r.Src) return win::TRUE;
   return Blit(r) ? win::TRUE : win::FALSE;
 }
 
@@ -687,23 +696,9 @@ int StretchDIBits(HDC hdc, int xDest, int yDest, int wDest, int hDest, int xSrc,
   if (!DescribeDib(bmi, bits, usage, d, s, compression)) return 0;
   const int lines = hSrc < 0 ? -hSrc : hSrc;
   if (!d->Target()) return lines;
-  BlitRequest r;
-  r.Dst = d->Target();
-  r.Src = &s;
-  r.XDest = xDest;
-  r.YDest = yDest;
-  r.WDest = wDest;
-  r.HDest = hDest;
-  r.XSrc = xSrc;
   // DIB source rectangles count from the bottom row (from the top for top-down DIBs).
-  r.YSrc = s.TopDown ? ySrc : static_cast<int>(static_cast<long long>(s.Height) - ySrc - hSrc);
-  r.WSrc = wSrc;
-  r.HSrc = hSrc;
-  r.Rop = rop;
-  if (d->SelectedBrush && !d->SelectedBrush->Null) {
-    r.BrushColor = d->SelectedBrush->Color;
-    r.HasBrush = true;
-  }
+  const int ySrcTop = s.TopDown ? ySrc : static_cast<int>(static_cast<long long>(s.Height) - ySrc - hSrc);
+  BlitRequest r = RequestInto(d, &s, xDest, yDest, wDest, hDest, xSrc, ySrcTop, wSrc, hSrc, rop);
   if (compression == win::BI_RLE8 || compression == win::BI_RLE4) {
     BlitRle(r, s.Bits, bmi->bmiHeader.biSizeImage, compression == win::BI_RLE8 ? 8 : 4);
   } else {
