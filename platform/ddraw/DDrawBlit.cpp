@@ -36,53 +36,98 @@ bool FastFormat(const PixelView& v) {
 // --- 1:1 copies ------------------------------------------------------------------------------
 
 // Keyed rows go in blocks of 32 bytes: a compare and a blend each, in the widest vectors there are.
-typedef uint8_t Vec8 __attribute__((vector_size(32)));
-typedef uint16_t Vec16 __attribute__((vector_size(32)));
-typedef uint32_t Vec32 __attribute__((vector_size(32)));
-template <class T>
-struct VecOf;
-template <>
-struct VecOf<uint8_t> {
-  using type = Vec8;
+// Rows narrower than a block go in blocks of 16.
+template <class T, std::size_t Bytes>
+struct Block {
+  typedef T type __attribute__((vector_size(Bytes)));
 };
-template <>
-struct VecOf<uint16_t> {
-  using type = Vec16;
-};
-template <>
-struct VecOf<uint32_t> {
-  using type = Vec32;
-};
+template <class T, std::size_t Bytes>
+using BlockOf = typename Block<T, Bytes>::type;
 
-template <class T, class V = typename VecOf<T>::type>
-inline void KeyedBlockExact(V& out, const T* d, const T* s, T key) {
-  V sv, dv;
-  std::memcpy(&sv, s, sizeof(V));
-  std::memcpy(&dv, d, sizeof(V));
-  const V keep = sv == key;
-  out = (dv & keep) | (sv & ~keep);
+// A row of N blocks, the last ending at the end of the row and overlapping the one before where
+// the row is not a whole number of blocks. Doing a pixel twice gives the same result; every block
+// is read before any is written, so that none waits for a store it half overlaps, and there is no
+// tail loop to pay for.
+template <class T, std::size_t Bytes, int N>
+__attribute__((always_inline)) inline void KeyedRowBlocks(uint8_t* __restrict d, const uint8_t* __restrict s,
+                                                          std::size_t last, BlockOf<T, Bytes> key) {
+  using V = BlockOf<T, Bytes>;
+  V out[N];
+#pragma GCC unroll 8
+  for (int i = 0; i < N; ++i) {
+    const std::size_t at = i + 1 == N ? last : Bytes * static_cast<std::size_t>(i);
+    V sv, dv;
+    std::memcpy(&sv, s + at, Bytes);
+    std::memcpy(&dv, d + at, Bytes);
+    out[i] = sv == key ? dv : sv;
+  }
+#pragma GCC unroll 8
+  for (int i = 0; i < N; ++i)
+    std::memcpy(d + (i + 1 == N ? last : Bytes * static_cast<std::size_t>(i)), &out[i], Bytes);
 }
 
-// Rows are done in blocks of 32 bytes, the last block ending at the end of the row and overlapping
-// the one before. Doing a pixel twice gives the same result; the last block is read before the
-// others are written, so that it never waits for a store it half overlaps, and there is no tail
-// loop to pay for.
+template <class T, std::size_t Bytes, int N>
+__attribute__((always_inline)) inline void KeyedRectBlocks(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s,
+                                                           std::ptrdiff_t spitch, LONG h, std::size_t rowBytes,
+                                                           T key) {
+  const BlockOf<T, Bytes> k = BlockOf<T, Bytes>{} + key;
+  const std::size_t last = rowBytes - Bytes;
+  for (LONG row = 0; row < h; ++row, d += dpitch, s += spitch) KeyedRowBlocks<T, Bytes, N>(d, s, last, k);
+}
+
+// Rows of more blocks than are worth writing out: a loop over all but the last.
 template <class T>
-void KeyedRowExact(T* __restrict d, const T* __restrict s, LONG n, T key) {
-  constexpr LONG kBlock = static_cast<LONG>(32 / sizeof(T));
-  if (n >= kBlock) {
-    typename VecOf<T>::type last, v;
-    KeyedBlockExact(last, d + n - kBlock, s + n - kBlock, key);
-    for (LONG i = 0; i + kBlock < n; i += kBlock) {
-      KeyedBlockExact(v, d + i, s + i, key);
-      std::memcpy(d + i, &v, sizeof(v));
+__attribute__((always_inline)) inline void KeyedRectLoop(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s,
+                                                         std::ptrdiff_t spitch, LONG h, std::size_t rowBytes, T key) {
+  using V = BlockOf<T, 32>;
+  const V k = V{} + key;
+  const std::size_t last = rowBytes - 32;
+  for (LONG row = 0; row < h; ++row, d += dpitch, s += spitch) {
+    V sv, dv, tail;
+    std::memcpy(&sv, s + last, 32);
+    std::memcpy(&dv, d + last, 32);
+    tail = sv == k ? dv : sv;
+    for (std::size_t i = 0; i < last; i += 32) {
+      std::memcpy(&sv, s + i, 32);
+      std::memcpy(&dv, d + i, 32);
+      const V v = sv == k ? dv : sv;
+      std::memcpy(d + i, &v, 32);
     }
-    std::memcpy(d + n - kBlock, &last, sizeof(last));
-    return;
+    std::memcpy(d + last, &tail, 32);
   }
-  for (LONG i = 0; i < n; ++i) {
-    const T v = s[i];
-    d[i] = v == key ? d[i] : v;
+}
+
+// The whole rectangle in one call, so that the processor's widest vectors can be chosen once, and
+// the shape of the rows once: each width of up to eight blocks has its own code, with no loop
+// along the row.
+template <class T>
+__attribute__((always_inline)) inline void KeyedRectExact(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s,
+                                                          std::ptrdiff_t sp, LONG w, LONG h, T key) {
+  const std::size_t bytes = static_cast<std::size_t>(w) * sizeof(T);
+  switch ((bytes + 31) / 32) {
+    case 0:
+      break;
+    case 1:
+      if (bytes == 32) return KeyedRectBlocks<T, 32, 1>(d, dp, s, sp, h, bytes, key);
+      if (bytes >= 16) return KeyedRectBlocks<T, 16, 2>(d, dp, s, sp, h, bytes, key);
+      break;
+    case 2: return KeyedRectBlocks<T, 32, 2>(d, dp, s, sp, h, bytes, key);
+    case 3: return KeyedRectBlocks<T, 32, 3>(d, dp, s, sp, h, bytes, key);
+    case 4: return KeyedRectBlocks<T, 32, 4>(d, dp, s, sp, h, bytes, key);
+    case 5: return KeyedRectBlocks<T, 32, 5>(d, dp, s, sp, h, bytes, key);
+    case 6: return KeyedRectBlocks<T, 32, 6>(d, dp, s, sp, h, bytes, key);
+    case 7: return KeyedRectBlocks<T, 32, 7>(d, dp, s, sp, h, bytes, key);
+    case 8: return KeyedRectBlocks<T, 32, 8>(d, dp, s, sp, h, bytes, key);
+    default: return KeyedRectLoop<T>(d, dp, s, sp, h, bytes, key);
+  }
+  // Fewer than 16 bytes a row.
+  for (LONG row = 0; row < h; ++row, d += dp, s += sp) {
+    T* __restrict dr = reinterpret_cast<T*>(d);
+    const T* __restrict sr = reinterpret_cast<const T*>(s);
+    for (LONG i = 0; i < w; ++i) {
+      const T v = sr[i];
+      dr[i] = v == key ? dr[i] : v;
+    }
   }
 }
 
@@ -92,15 +137,6 @@ void KeyedRowRange(T* __restrict d, const T* __restrict s, LONG n, T low, T span
     const T v = s[i];
     d[i] = static_cast<T>(v - low) <= span ? d[i] : v;
   }
-}
-
-// The whole rectangle in one call, so that the processor's widest vectors can be chosen once.
-template <class T>
-inline void KeyedRectExact(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s, std::ptrdiff_t spitch, LONG w,
-                           LONG h, T key) {
-  for (LONG row = 0; row < h; ++row)
-    KeyedRowExact(reinterpret_cast<T*>(d + static_cast<std::ptrdiff_t>(row) * dpitch),
-                  reinterpret_cast<const T*>(s + static_cast<std::ptrdiff_t>(row) * spitch), w, key);
 }
 
 // Not under ThreadSanitizer: the clones' resolvers run before its runtime is up and crash.

@@ -67,8 +67,9 @@ class BlitFormats : public ::testing::TestWithParam<std::uint32_t> {};
 TEST_P(BlitFormats, OneToOneCopiesMatchTheReferenceWithAndWithoutKeys) {
   const std::uint32_t bits = GetParam();
   std::mt19937 rng(bits * 7919u);
-  for (int round = 0; round < 150; ++round) {
-    Image src(53, 41, bits), dst(67, 39, bits, round % 2 ? 4 : 0);
+  // Rows from a pixel to past eight vector blocks wide, each width with its own code.
+  for (int round = 0; round < 300; ++round) {
+    Image src(141, 41, bits), dst(151, 39, bits, round % 2 ? 4 : 0);
     Scribble(src, rng);
     Scribble(dst, rng);
     const RECT sr = RandomRect(rng, src.View.Width, src.View.Height);
