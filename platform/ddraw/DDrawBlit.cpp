@@ -44,6 +44,15 @@ struct Block {
 template <class T, std::size_t Bytes>
 using BlockOf = typename Block<T, Bytes>::type;
 
+// A block of the row at `at`: the source where it is not the key, the destination where it is.
+template <class V>
+__attribute__((always_inline)) inline V KeyedBlock(const uint8_t* d, const uint8_t* s, std::size_t at, V key) {
+  V sv, dv;
+  std::memcpy(&sv, s + at, sizeof(V));
+  std::memcpy(&dv, d + at, sizeof(V));
+  return sv == key ? dv : sv;
+}
+
 // A row of N blocks, the last ending at the end of the row and overlapping the one before where
 // the row is not a whole number of blocks. Doing a pixel twice gives the same result; every block
 // is read before any is written, so that none waits for a store it half overlaps, and there is no
@@ -54,13 +63,7 @@ __attribute__((always_inline)) inline void KeyedRowBlocks(uint8_t* __restrict d,
   using V = BlockOf<T, Bytes>;
   V out[N];
 #pragma GCC unroll 8
-  for (int i = 0; i < N; ++i) {
-    const std::size_t at = i + 1 == N ? last : Bytes * static_cast<std::size_t>(i);
-    V sv, dv;
-    std::memcpy(&sv, s + at, Bytes);
-    std::memcpy(&dv, d + at, Bytes);
-    out[i] = sv == key ? dv : sv;
-  }
+  for (int i = 0; i < N; ++i) out[i] = KeyedBlock(d, s, i + 1 == N ? last : Bytes * static_cast<std::size_t>(i), key);
 #pragma GCC unroll 8
   for (int i = 0; i < N; ++i)
     std::memcpy(d + (i + 1 == N ? last : Bytes * static_cast<std::size_t>(i)), &out[i], Bytes);
@@ -83,17 +86,20 @@ __attribute__((always_inline)) inline void KeyedRectLoop(uint8_t* d, std::ptrdif
   const V k = V{} + key;
   const std::size_t last = rowBytes - 32;
   for (LONG row = 0; row < h; ++row, d += dpitch, s += spitch) {
-    V sv, dv, tail;
-    std::memcpy(&sv, s + last, 32);
-    std::memcpy(&dv, d + last, 32);
-    tail = sv == k ? dv : sv;
+    const V tail = KeyedBlock(d, s, last, k);
     for (std::size_t i = 0; i < last; i += 32) {
-      std::memcpy(&sv, s + i, 32);
-      std::memcpy(&dv, d + i, 32);
-      const V v = sv == k ? dv : sv;
+      const V v = KeyedBlock(d, s, i, k);
       std::memcpy(d + i, &v, 32);
     }
     std::memcpy(d + last, &tail, 32);
+  }
+}
+
+template <class T>
+void KeyedRowRange(T* __restrict d, const T* __restrict s, LONG n, T low, T span) {
+  for (LONG i = 0; i < n; ++i) {
+    const T v = s[i];
+    d[i] = static_cast<T>(v - low) <= span ? d[i] : v;
   }
 }
 
@@ -120,23 +126,9 @@ __attribute__((always_inline)) inline void KeyedRectExact(uint8_t* d, std::ptrdi
     case 8: return KeyedRectBlocks<T, 32, 8>(d, dp, s, sp, h, bytes, key);
     default: return KeyedRectLoop<T>(d, dp, s, sp, h, bytes, key);
   }
-  // Fewer than 16 bytes a row.
-  for (LONG row = 0; row < h; ++row, d += dp, s += sp) {
-    T* __restrict dr = reinterpret_cast<T*>(d);
-    const T* __restrict sr = reinterpret_cast<const T*>(s);
-    for (LONG i = 0; i < w; ++i) {
-      const T v = sr[i];
-      dr[i] = v == key ? dr[i] : v;
-    }
-  }
-}
-
-template <class T>
-void KeyedRowRange(T* __restrict d, const T* __restrict s, LONG n, T low, T span) {
-  for (LONG i = 0; i < n; ++i) {
-    const T v = s[i];
-    d[i] = static_cast<T>(v - low) <= span ? d[i] : v;
-  }
+  // Fewer than 16 bytes a row: pixel by pixel, a range of one value.
+  for (LONG row = 0; row < h; ++row, d += dp, s += sp)
+    KeyedRowRange(reinterpret_cast<T*>(d), reinterpret_cast<const T*>(s), w, key, T{0});
 }
 
 // Not under ThreadSanitizer: the clones' resolvers run before its runtime is up and crash.
@@ -257,8 +249,8 @@ void GeneralBlit(const PixelView& d, const PixelView& s, const BltParams& p, con
 // class moves a fixed number of blocks, the second half of them ending at the end of the run and
 // overlapping the first, so that neighbouring rows of a sprite take the same branches and there is
 // no loop whose count changes from row to row.
-typedef uint8_t Block32 __attribute__((vector_size(32)));
-typedef uint8_t Block16 __attribute__((vector_size(16)));
+using Block32 = BlockOf<uint8_t, 32>;
+using Block16 = BlockOf<uint8_t, 16>;
 template <class B>
 __attribute__((always_inline)) inline B Load(const uint8_t* p) {
   B v;
