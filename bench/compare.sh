@@ -20,7 +20,12 @@ out=build/bench/compare
 rm -rf "$out" && mkdir -p "$out"
 model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 mhz=$(sed -n 's/^cpu MHz[[:space:]]*: \([0-9]*\).*/\1/p' /proc/cpuinfo | head -n 1)
-echo "${model:-an unnamed processor} (${mhz:+$mhz MHz, }$(nproc --all) cores)" >"$out/machine.txt"
+# A virtual machine may give the model only as its maker's line ("AMD EPYC"): the family and
+# model numbers tell its generations apart.
+family=$(sed -n 's/^cpu family[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+number=$(sed -n 's/^model[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+echo "${model:-an unnamed processor} (${family:+family $family, model $number, }${mhz:+$mhz MHz, }$(nproc --all) cores)" \
+  >"$out/machine.txt"
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 for ((r = 1; r <= rounds; ++r)); do
   # Turn the order round each time as well.

@@ -19,6 +19,7 @@ class TCustomDXDraw;
 class TDirectDrawSurface;
 class TDirectDrawPalette;
 class TDirectDrawClipper;
+struct TSurfaceKeyMask;
 
 class EDirectDrawError : public fw::Exception {
  public:
@@ -162,6 +163,7 @@ class TDirectDrawSurfaceCanvas : public fw::TCanvas {
   void CreateHandle() override;
 
  private:
+  friend class TDirectDrawSurface;
   TDirectDrawSurface* surface_;
   win::HDC dc_ = nullptr;
 };
@@ -207,6 +209,10 @@ class TDirectDrawSurface : public TDirectX {
 
   TDirectDrawSurfaceCanvas* Canvas();
 
+  // Which pixels are not the source key, kept while the surface's pixels and key stay the same;
+  // null while the surface cannot be read (lost, locked, its canvas drawing).
+  const TSurfaceKeyMask* KeyMask();
+
   int Width() const { return static_cast<int>(surface_desc_.dwWidth); }
   int Height() const { return static_cast<int>(surface_desc_.dwHeight); }
   int BitCount() const { return static_cast<int>(surface_desc_.ddpfPixelFormat.dwRGBBitCount); }
@@ -243,6 +249,7 @@ class TDirectDrawSurface : public TDirectX {
   ddraw::DDSURFACEDESC surface_desc_;
   ddraw::DDSURFACEDESC locked_desc_;
   int lock_count_ = 0;
+  std::unique_ptr<TSurfaceKeyMask> key_mask_;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -79,6 +79,11 @@ TDirectDrawSurface* TPictureCollectionItem::PatternSurface(int Index) const {
   return static_cast<TPictureCollectionItemPattern*>(patterns_->Items(Index))->Surface;
 }
 
+const TPictureCollectionItemPattern* TPictureCollectionItem::Pattern(int Index) const {
+  if (Index < 0 || Index >= patterns_->Count()) return nullptr;
+  return static_cast<const TPictureCollectionItemPattern*>(patterns_->Items(Index));
+}
+
 void TPictureCollectionItem::DrawPattern(TDirectDrawSurface* Dest, int X, int Y, int Index) {
   if (!ready_ || !Dest || Index < 0 || Index >= patterns_->Count()) return;
   const auto* pattern = static_cast<TPictureCollectionItemPattern*>(patterns_->Items(Index));

@@ -57,6 +57,8 @@ class TPictureCollectionItem : public THashCollectionItem {
   // (0, 0, 0, 0) and null for an index out of range.
   fw::TRect PatternRect(int Index) const;
   TDirectDrawSurface* PatternSurface(int Index) const;
+  // Both at once; null for an index out of range.
+  const TPictureCollectionItemPattern* Pattern(int Index) const;
   // Draws the pattern at (X, Y) on Dest, with the colour key when Transparent; nothing while
   // not ready or for an index out of range.
   void DrawPattern(TDirectDrawSurface* Dest, int X, int Y, int Index);

@@ -6,6 +6,7 @@
 #include "dx/DIB.h"
 #include "dx/DXConsts.h"
 #include "dx/DXDraws.h"
+#include "dx/DXKeyMaskInternal.h"
 #include "framework/ClassBuilder.h"
 #include "framework/SysUtils.h"
 #include "platform/gdi/Gdi.h"
@@ -89,6 +90,7 @@ void TDirectDrawSurface::ReleaseInterfaces() {
 void TDirectDrawSurface::Bind(IDirectDrawSurface* Value) {
   if (Value && Value == isurface_) return;
   ReleaseInterfaces();
+  key_mask_.reset();
   has_clipper_ = false;
   lock_count_ = 0;
   surface_desc_ = DDSURFACEDESC{};

@@ -104,6 +104,7 @@ class TSprite : public fw::TObject {
  private:
   friend class TSpriteEngine;
   friend class TSpriteCollisionIndex;
+  friend class TImageSprite;
 
   struct Lists {
     TChildList Children;
@@ -120,6 +121,9 @@ class TSprite : public fw::TObject {
   void InsertByZ(TSprite* Sprite);
   void RemoveFromDrawOrder(TSprite* Sprite);
   void Moved();
+  // GetBounds, or what the collision index took from it while nothing has moved since: a hit
+  // test within the pass reads the bounds without working them out again.
+  fw::TRect KnownBounds();
 
   TSpriteEngine* engine_ = nullptr;
   TSprite* parent_ = nullptr;
@@ -131,6 +135,7 @@ class TSprite : public fw::TObject {
   std::int32_t height_ = 0;
   bool deaded_ = false;
   bool is_engine_ = false;
+  bool is_image_ = false;  // a TImageSprite
   CollisionEntry collision_;
 };
 
@@ -205,6 +210,8 @@ class TImageSprite : public TSprite {
 
  private:
   bool PixelHitTest(TImageSprite* Other);
+  // DrawRect for these bounds.
+  fw::TRect DrawRectIn(const fw::TRect& Bounds) const;
 
   bool wrap_ = false;
 };

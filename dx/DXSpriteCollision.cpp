@@ -25,6 +25,11 @@ std::size_t LooseLimit(std::size_t Sprites) {
 
 }  // namespace
 
+fw::TRect TSprite::KnownBounds() {
+  const TSpriteCollisionIndex* index = engine_ ? engine_->collisions_.get() : nullptr;
+  return index && index->Current() ? index->BoundsOf(this) : GetBounds();
+}
+
 std::int32_t TSprite::Collision() {
   if (!engine_ || deaded_) return 0;
   if (!engine_->collisions_) engine_->collisions_ = std::make_unique<TSpriteCollisionIndex>(engine_);
@@ -185,8 +190,19 @@ void TSpriteCollisionIndex::Refresh() {
 
 void TSpriteCollisionIndex::Collect(std::uint32_t Self, const fw::TRect& Bounds, const Slot* First,
                                     const Slot* Last) {
-  for (const Slot* s = First; s != Last; ++s)
-    if (RectsOverlap(Bounds, s->Bounds) && s->Rank != Self) found_.push_back(s->Rank);
+  // Every slot is written out and kept only where it overlaps: no branch to mispredict on the
+  // half of the neighbours that meet the asking sprite.
+  const std::size_t room = found_n_ + static_cast<std::size_t>(Last - First);
+  if (found_.size() < room) found_.resize(std::max(room, 2 * found_.size()));
+  std::uint32_t* out = found_.data() + found_n_;
+  std::size_t n = 0;
+  for (const Slot* s = First; s != Last; ++s) {
+    const fw::TRect& r = s->Bounds;
+    out[n] = s->Rank;
+    n += static_cast<std::size_t>((Bounds.left < r.right) & (r.left < Bounds.right) & (Bounds.top < r.bottom) &
+                                  (r.top < Bounds.bottom) & (s->Rank != Self));
+  }
+  found_n_ += n;
 }
 
 void TSpriteCollisionIndex::Candidates(TSprite* Sprite, std::vector<TSprite*>& Out) {
@@ -197,7 +213,7 @@ void TSpriteCollisionIndex::Candidates(TSprite* Sprite, std::vector<TSprite*>& O
 
   const std::uint32_t self = Sprite->collision_.Rank;
   const fw::TRect q = bounds_[self];
-  found_.clear();
+  found_n_ = 0;
   // A filed sprite is at most a cell wide and high, so one that overlaps q has its top left
   // corner at most a cell (less one pixel) left of and above q's; and it lies among the filled
   // cells.
@@ -229,11 +245,27 @@ void TSpriteCollisionIndex::Candidates(TSprite* Sprite, std::vector<TSprite*>& O
   }
   for (const auto* aside : {&large_, &loose_})
     for (std::uint32_t r : *aside)
-      if (r != self && RectsOverlap(q, bounds_[r])) found_.push_back(r);
-  std::sort(found_.begin(), found_.end());
+      if (r != self && RectsOverlap(q, bounds_[r])) {
+        if (found_n_ == found_.size()) found_.resize(2 * found_n_ + 16);
+        found_[found_n_++] = r;
+      }
+  std::uint32_t* const first = found_.data();
+  std::uint32_t* last = first + found_n_;
+  // A test mostly finds a handful.
+  if (found_n_ <= 16) {
+    for (std::uint32_t* i = first + (found_n_ > 0); i < last; ++i) {
+      const std::uint32_t v = *i;
+      std::uint32_t* j = i;
+      for (; j > first && j[-1] > v; --j) *j = j[-1];
+      *j = v;
+    }
+  } else {
+    std::sort(first, last);
+  }
   // Scattered rows can share hashes, and so read a run of slots twice.
-  if (!dense_) found_.erase(std::unique(found_.begin(), found_.end()), found_.end());
-  for (std::uint32_t r : found_) {
+  if (!dense_) last = std::unique(first, last);
+  for (const std::uint32_t* i = first; i != last; ++i) {
+    const std::uint32_t r = *i;
     // The pass reads each candidate's flags next: start fetching them all at once.
     TSprite* other = sprites_[r];
     __builtin_prefetch(&other->CollisionEnabled);

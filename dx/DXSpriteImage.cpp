@@ -2,9 +2,9 @@
 // background sprites (a map of cells, each one pattern, repeated over the surface if asked).
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 #include "dx/DXDraws.h"
+#include "dx/DXKeyMaskInternal.h"
 #include "dx/DXSpriteInternal.h"
 #include "framework/ClassBuilder.h"
 #include "platform/pixels/Pixels.h"
@@ -30,59 +30,12 @@ struct DrawnPattern {
   TDirectDrawSurface* Surface = nullptr;
 };
 
-// A locked part of a surface; unlocked when it goes.
-class ReadLock {
- public:
-  ReadLock(TDirectDrawSurface* Surface, const fw::TRect& Part) : surface_(Surface) {
-    locked_ = surface_->Lock(&Part, desc_);
-  }
-  ~ReadLock() {
-    if (locked_) surface_->Unlock();
-  }
-  ReadLock(const ReadLock&) = delete;
-  ReadLock& operator=(const ReadLock&) = delete;
-
-  bool Locked() const { return locked_; }
-  std::uint32_t BitCount() const { return desc_.ddpfPixelFormat.dwRGBBitCount; }
-  std::uint32_t Key() const { return desc_.ddckCKSrcBlt.dwColorSpaceLowValue; }
-  // The locked memory: Part's first pixel comes first.
-  pixels::PixelView View(const fw::TRect& Part) const {
-    return pixels::PixelView{static_cast<std::uint8_t*>(desc_.lpSurface), desc_.lPitch, Part.right - Part.left,
-                             Part.bottom - Part.top, BitCount()};
-  }
-
- private:
-  TDirectDrawSurface* surface_;
-  ddraw::DDSURFACEDESC desc_;
-  bool locked_ = false;
-};
-
-// True at the first place where neither pixel is its surface's key. Rows from the top, each
-// from the left; A and B have the size of the overlap.
-template <int Bits>
-bool AnyOpaquePair(const pixels::PixelView& a, std::uint32_t keyA, const pixels::PixelView& b, std::uint32_t keyB,
-                   std::int32_t w, std::int32_t h) {
-  // A 32-bit pixel's top byte is not colour.
-  constexpr std::uint32_t mask = Bits == 32 ? 0xFFFFFFu : pixels::ValueMask(Bits);
-  keyA &= mask;
-  keyB &= mask;
-  for (std::int32_t y = 0; y < h; ++y) {
-    const std::uint8_t* ra = a.Row(y);
-    const std::uint8_t* rb = b.Row(y);
-    for (std::int32_t x = 0; x < w; ++x) {
-      if ((pixels::Pixel<Bits>::Load(ra, x) & mask) != keyA && (pixels::Pixel<Bits>::Load(rb, x) & mask) != keyB)
-        return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Image sprites
 
-TImageSprite::TImageSprite(TSprite* AParent) : TSprite(AParent) {}
+TImageSprite::TImageSprite(TSprite* AParent) : TSprite(AParent) { is_image_ = true; }
 
 void TImageSprite::SetWrap(bool Value) {
   if (Value == wrap_) return;
@@ -91,8 +44,16 @@ void TImageSprite::SetWrap(bool Value) {
 }
 
 std::int32_t TImageSprite::CurrentPattern() const {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{TruncPos(FramePos)} + FrameStart,
-                                                            INT32_MIN, INT32_MAX));
+  // TruncPos for a double, which needs no extended arithmetic: every hit test asks.
+  const double p = FramePos;
+  std::int64_t t = 0;
+  if (p >= 1'000'000'000.0)
+    t = 1'000'000'000;
+  else if (p <= -1'000'000'000.0)
+    t = -1'000'000'000;
+  else if (p == p)
+    t = static_cast<std::int64_t>(p);
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(t + FrameStart, INT32_MIN, INT32_MAX));
 }
 
 void TImageSprite::Step(std::int32_t MoveCount) {
@@ -144,8 +105,9 @@ fw::TRect TImageSprite::GetBounds() {
   return SpriteRect(x0, y0, Width(), Height());
 }
 
-fw::TRect TImageSprite::DrawRect() {
-  const fw::TRect b = GetBounds();
+fw::TRect TImageSprite::DrawRect() { return DrawRectIn(GetBounds()); }
+
+fw::TRect TImageSprite::DrawRectIn(const fw::TRect& b) const {
   if (!ImageItem) return b;
   const std::int32_t dx = (Width() - ImageItem->CellWidth()) / 2;
   const std::int32_t dy = (Height() - ImageItem->CellHeight()) / 2;
@@ -160,8 +122,7 @@ void TImageSprite::Render() {
 
 bool TImageSprite::Overlaps(TSprite* Sprite) {
   if (!ExactHit) return true;
-  auto* other = dynamic_cast<TImageSprite*>(Sprite);
-  return other ? PixelHitTest(other) : true;
+  return Sprite->is_image_ ? PixelHitTest(static_cast<TImageSprite*>(Sprite)) : true;
 }
 
 bool TImageSprite::PixelHitTest(TImageSprite* Other) {
@@ -169,10 +130,11 @@ bool TImageSprite::PixelHitTest(TImageSprite* Other) {
   if (!ImageItem || !Other->ImageItem) return true;
   auto drawn = [](TImageSprite* s) {
     DrawnPattern d;
-    const std::int32_t index = s->CurrentPattern();
-    d.Source = s->ImageItem->PatternRect(index);
-    d.Surface = s->ImageItem->PatternSurface(index);
-    const fw::TRect r = s->DrawRect();
+    if (const TPictureCollectionItemPattern* p = s->ImageItem->Pattern(s->CurrentPattern())) {
+      d.Source = p->Rect;
+      d.Surface = p->Surface;
+    }
+    const fw::TRect r = s->DrawRectIn(s->KnownBounds());
     d.Screen = SpriteRect(r.left, r.top, std::int64_t{d.Source.right} - d.Source.left,
                           std::int64_t{d.Source.bottom} - d.Source.top);
     return d;
@@ -182,52 +144,24 @@ bool TImageSprite::PixelHitTest(TImageSprite* Other) {
   if (!RectsOverlap(a.Screen, b.Screen)) return false;
   if (!a.Surface || !b.Surface) return true;
 
+  // A surface that cannot be read hits nothing.
+  const TSurfaceKeyMask* maskA = a.Surface->KeyMask();
+  if (!maskA) return false;
+  const TSurfaceKeyMask* maskB = b.Surface == a.Surface ? maskA : b.Surface->KeyMask();
+  if (!maskB) return false;
   const fw::TRect o = pixels::Intersect(a.Screen, b.Screen);
   const fw::TRect partA = pixels::Offset(o, a.Source.left - a.Screen.left, a.Source.top - a.Screen.top);
   const fw::TRect partB = pixels::Offset(o, b.Source.left - b.Screen.left, b.Source.top - b.Screen.top);
-  const std::int32_t w = o.right - o.left;
-  const std::int32_t h = o.bottom - o.top;
-
-  std::optional<ReadLock> lockB;
-  pixels::PixelView viewA, viewB;
-  std::uint32_t keyA = 0, keyB = 0, bitsA = 0, bitsB = 0;
-  // One lock serves both parts when they lie on the same surface.
-  const fw::TRect lockedA = a.Surface == b.Surface ? pixels::Union(partA, partB) : partA;
-  ReadLock lockA(a.Surface, lockedA);
-  if (!lockA.Locked()) return false;
-  if (a.Surface == b.Surface) {
-    const pixels::PixelView whole = lockA.View(lockedA);
-    const std::uint32_t bits = lockA.BitCount();
-    auto sub = [&](const fw::TRect& part) {
-      pixels::PixelView v = whole;
-      v.Bits = whole.Bits + static_cast<std::ptrdiff_t>(part.top - lockedA.top) * whole.Pitch +
-               static_cast<std::ptrdiff_t>(part.left - lockedA.left) * static_cast<std::ptrdiff_t>(bits / 8);
-      v.Width = part.right - part.left;
-      v.Height = part.bottom - part.top;
-      return v;
-    };
-    viewA = sub(partA);
-    viewB = sub(partB);
-    keyA = keyB = lockA.Key();
-    bitsA = bitsB = bits;
-  } else {
-    lockB.emplace(b.Surface, partB);
-    if (!lockB->Locked()) return false;
-    viewA = lockA.View(partA);
-    viewB = lockB->View(partB);
-    keyA = lockA.Key();
-    keyB = lockB->Key();
-    bitsA = lockA.BitCount();
-    bitsB = lockB->BitCount();
-  }
-  if (bitsA != bitsB) return true;
-  switch (bitsA) {
-    case 8: return AnyOpaquePair<8>(viewA, keyA, viewB, keyB, w, h);
-    case 16: return AnyOpaquePair<16>(viewA, keyA, viewB, keyB, w, h);
-    case 24: return AnyOpaquePair<24>(viewA, keyA, viewB, keyB, w, h);
-    case 32: return AnyOpaquePair<32>(viewA, keyA, viewB, keyB, w, h);
-    default: return false;
-  }
+  // Nor does a pattern that reaches past its surface.
+  auto inside = [](const fw::TRect& r, const TSurfaceKeyMask& m) {
+    return r.left >= 0 && r.top >= 0 && r.right <= m.Width && r.bottom <= m.Height;
+  };
+  if (!inside(partA, *maskA) || !inside(partB, *maskB)) return false;
+  // Surfaces of different depths: the rectangles decide.
+  if (maskA->BitCount != maskB->BitCount) return true;
+  if (!maskA->Comparable) return false;
+  return KeyMasksMeet(*maskA, partA.left, partA.top, *maskB, partB.left, partB.top, o.right - o.left,
+                      o.bottom - o.top);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -55,6 +55,10 @@ class TSpriteCollisionIndex {
 
   std::int32_t CellSize() const { return std::int32_t{1} << shift_; }
 
+  // Every sprite's bounds are those the index holds: built, and nothing moved since.
+  bool Current() const { return valid_ && moved_.empty(); }
+  const fw::TRect& BoundsOf(const TSprite* Sprite) const { return bounds_[Sprite->collision_.Rank]; }
+
  private:
   struct Slot {
     fw::TRect Bounds;
@@ -102,7 +106,9 @@ class TSpriteCollisionIndex {
   std::vector<std::uint32_t> loose_;
   std::vector<TSprite*> moved_;
   std::vector<TSprite*> walk_;
+  // The candidates of the test under way: found_n_ of them, at the front of found_.
   std::vector<std::uint32_t> found_;
+  std::size_t found_n_ = 0;
   std::vector<TSprite*> spare_;
 };
 

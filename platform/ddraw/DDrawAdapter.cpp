@@ -2,6 +2,7 @@
 // video-memory budget, display-mode changes, the display's refresh, presentation to the screen,
 // and the module's count of live objects.
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "platform/ddraw/DDrawInternal.h"
@@ -141,11 +142,12 @@ std::shared_ptr<Buffer> AllocateBuffer(const std::shared_ptr<AdapterState>& adap
     return nullptr;
   }
   auto b = std::make_shared<Buffer>();
-  b->Memory.reset(new (std::nothrow) std::uint8_t[bytes]());
+  b->Memory.reset(static_cast<std::uint8_t*>(::operator new[](bytes, std::align_val_t{kBufferAlignment}, std::nothrow)));
   if (!b->Memory) {
     hr = video ? DDERR_OUTOFVIDEOMEMORY : DDERR_OUTOFMEMORY;
     return nullptr;
   }
+  std::memset(b->Memory.get(), 0, bytes);
   b->Bytes = bytes;
   b->Pitch = pitch;
   b->Width = width;

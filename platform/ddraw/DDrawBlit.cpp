@@ -53,45 +53,60 @@ __attribute__((always_inline)) inline V KeyedBlock(const uint8_t* d, const uint8
   return sv == key ? dv : sv;
 }
 
-// A row of N blocks, the last ending at the end of the row and overlapping the one before where
-// the row is not a whole number of blocks. Doing a pixel twice gives the same result; every block
-// is read before any is written, so that none waits for a store it half overlaps, and there is no
-// tail loop to pay for.
-template <class T, std::size_t Bytes, int N>
+// A row of N - 1 blocks of Bytes from its start, then one of Tail bytes that ends at the end of
+// the row: the narrowest that covers what the blocks leave, so that it overlaps them as little
+// as it can. Doing a pixel twice gives the same result; every block is read before any is
+// written, so that none waits for a store it half overlaps, and there is no tail loop to pay for.
+template <class T, std::size_t Bytes, int N, std::size_t Tail>
 __attribute__((always_inline)) inline void KeyedRowBlocks(uint8_t* __restrict d, const uint8_t* __restrict s,
-                                                          std::size_t last, BlockOf<T, Bytes> key) {
+                                                          std::size_t last, BlockOf<T, Bytes> key,
+                                                          BlockOf<T, Tail> tailKey) {
   using V = BlockOf<T, Bytes>;
-  V out[N];
+  V out[N > 1 ? N - 1 : 1];
 #pragma GCC unroll 8
-  for (int i = 0; i < N; ++i) out[i] = KeyedBlock(d, s, i + 1 == N ? last : Bytes * static_cast<std::size_t>(i), key);
+  for (int i = 0; i + 1 < N; ++i) out[i] = KeyedBlock(d, s, Bytes * static_cast<std::size_t>(i), key);
+  const BlockOf<T, Tail> tail = KeyedBlock(d, s, last, tailKey);
 #pragma GCC unroll 8
-  for (int i = 0; i < N; ++i)
-    std::memcpy(d + (i + 1 == N ? last : Bytes * static_cast<std::size_t>(i)), &out[i], Bytes);
+  for (int i = 0; i + 1 < N; ++i) std::memcpy(d + Bytes * static_cast<std::size_t>(i), &out[i], Bytes);
+  std::memcpy(d + last, &tail, Tail);
 }
 
-template <class T, std::size_t Bytes, int N>
+template <class T, std::size_t Bytes, int N, std::size_t Tail>
 __attribute__((always_inline)) inline void KeyedRectBlocks(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s,
                                                            std::ptrdiff_t spitch, LONG h, std::size_t rowBytes,
                                                            T key) {
   const BlockOf<T, Bytes> k = BlockOf<T, Bytes>{} + key;
-  const std::size_t last = rowBytes - Bytes;
-  for (LONG row = 0; row < h; ++row, d += dpitch, s += spitch) KeyedRowBlocks<T, Bytes, N>(d, s, last, k);
+  const BlockOf<T, Tail> tk = BlockOf<T, Tail>{} + key;
+  const std::size_t last = rowBytes - Tail;
+  for (LONG row = 0; row < h; ++row, d += dpitch, s += spitch) KeyedRowBlocks<T, Bytes, N, Tail>(d, s, last, k, tk);
 }
 
-// Rows of more blocks than are worth writing out: a loop over all but the last.
-template <class T>
+// The last block's width for a row of N - 1 whole blocks and the rest: 8, 16 or Bytes.
+template <class T, std::size_t Bytes, int N>
+__attribute__((always_inline)) inline void KeyedRectTailed(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s,
+                                                           std::ptrdiff_t sp, LONG h, std::size_t rowBytes, T key) {
+  const std::size_t rest = rowBytes - Bytes * (N - 1);
+  if (rest <= 8) return KeyedRectBlocks<T, Bytes, N, 8>(d, dp, s, sp, h, rowBytes, key);
+  if (Bytes > 16 && rest <= 16) return KeyedRectBlocks<T, Bytes, N, 16>(d, dp, s, sp, h, rowBytes, key);
+  return KeyedRectBlocks<T, Bytes, N, Bytes>(d, dp, s, sp, h, rowBytes, key);
+}
+
+// Rows of more blocks than are worth writing out: a loop over the whole blocks, then the last.
+template <class T, std::size_t Tail>
 __attribute__((always_inline)) inline void KeyedRectLoop(uint8_t* d, std::ptrdiff_t dpitch, const uint8_t* s,
                                                          std::ptrdiff_t spitch, LONG h, std::size_t rowBytes, T key) {
   using V = BlockOf<T, 32>;
   const V k = V{} + key;
-  const std::size_t last = rowBytes - 32;
+  const BlockOf<T, Tail> tk = BlockOf<T, Tail>{} + key;
+  const std::size_t whole = 32 * ((rowBytes - 1) / 32);
+  const std::size_t last = rowBytes - Tail;
   for (LONG row = 0; row < h; ++row, d += dpitch, s += spitch) {
-    const V tail = KeyedBlock(d, s, last, k);
-    for (std::size_t i = 0; i < last; i += 32) {
+    const BlockOf<T, Tail> tail = KeyedBlock(d, s, last, tk);
+    for (std::size_t i = 0; i < whole; i += 32) {
       const V v = KeyedBlock(d, s, i, k);
       std::memcpy(d + i, &v, 32);
     }
-    std::memcpy(d + last, &tail, 32);
+    std::memcpy(d + last, &tail, Tail);
   }
 }
 
@@ -114,17 +129,22 @@ __attribute__((always_inline)) inline void KeyedRectExact(uint8_t* d, std::ptrdi
     case 0:
       break;
     case 1:
-      if (bytes == 32) return KeyedRectBlocks<T, 32, 1>(d, dp, s, sp, h, bytes, key);
-      if (bytes >= 16) return KeyedRectBlocks<T, 16, 2>(d, dp, s, sp, h, bytes, key);
+      if (bytes == 32) return KeyedRectBlocks<T, 32, 1, 32>(d, dp, s, sp, h, bytes, key);
+      if (bytes >= 16) return KeyedRectTailed<T, 16, 2>(d, dp, s, sp, h, bytes, key);
       break;
-    case 2: return KeyedRectBlocks<T, 32, 2>(d, dp, s, sp, h, bytes, key);
-    case 3: return KeyedRectBlocks<T, 32, 3>(d, dp, s, sp, h, bytes, key);
-    case 4: return KeyedRectBlocks<T, 32, 4>(d, dp, s, sp, h, bytes, key);
-    case 5: return KeyedRectBlocks<T, 32, 5>(d, dp, s, sp, h, bytes, key);
-    case 6: return KeyedRectBlocks<T, 32, 6>(d, dp, s, sp, h, bytes, key);
-    case 7: return KeyedRectBlocks<T, 32, 7>(d, dp, s, sp, h, bytes, key);
-    case 8: return KeyedRectBlocks<T, 32, 8>(d, dp, s, sp, h, bytes, key);
-    default: return KeyedRectLoop<T>(d, dp, s, sp, h, bytes, key);
+    case 2: return KeyedRectTailed<T, 32, 2>(d, dp, s, sp, h, bytes, key);
+    case 3: return KeyedRectTailed<T, 32, 3>(d, dp, s, sp, h, bytes, key);
+    case 4: return KeyedRectTailed<T, 32, 4>(d, dp, s, sp, h, bytes, key);
+    case 5: return KeyedRectTailed<T, 32, 5>(d, dp, s, sp, h, bytes, key);
+    case 6: return KeyedRectTailed<T, 32, 6>(d, dp, s, sp, h, bytes, key);
+    case 7: return KeyedRectTailed<T, 32, 7>(d, dp, s, sp, h, bytes, key);
+    case 8: return KeyedRectTailed<T, 32, 8>(d, dp, s, sp, h, bytes, key);
+    default: {
+      const std::size_t rest = bytes - 32 * ((bytes - 1) / 32);
+      if (rest <= 8) return KeyedRectLoop<T, 8>(d, dp, s, sp, h, bytes, key);
+      if (rest <= 16) return KeyedRectLoop<T, 16>(d, dp, s, sp, h, bytes, key);
+      return KeyedRectLoop<T, 32>(d, dp, s, sp, h, bytes, key);
+    }
   }
   // Fewer than 16 bytes a row: pixel by pixel, a range of one value.
   for (LONG row = 0; row < h; ++row, d += dp, s += sp)
@@ -245,10 +265,10 @@ void GeneralBlit(const PixelView& d, const PixelView& s, const BltParams& p, con
 }
 
 
-// Copies of a run, inline up to 256 bytes: a call per run would cost more than the copy. Each size
-// class moves a fixed number of blocks, the second half of them ending at the end of the run and
-// overlapping the first, so that neighbouring rows of a sprite take the same branches and there is
-// no loop whose count changes from row to row.
+// Copies of a run, inline up to 256 bytes: a call per run would cost more than the copy there.
+// Each size class moves a fixed number of blocks, the second half of them ending at the end of the
+// run and overlapping the first, so that neighbouring rows of a sprite take the same branches and
+// there is no loop whose count changes from row to row.
 using Block32 = BlockOf<uint8_t, 32>;
 using Block16 = BlockOf<uint8_t, 16>;
 template <class B>
@@ -272,16 +292,9 @@ __attribute__((always_inline)) inline void CopyTwo(uint8_t* __restrict d, const 
 __attribute__((always_inline)) inline void CopyBytes(uint8_t* __restrict d, const uint8_t* __restrict s, std::size_t n) {
   if (n > 64) {
     if (n > 256) {
-      // Long runs: stores aligned to the block, the unaligned ends done apart.
-      const Block32 first = Load<Block32>(s), last = Load<Block32>(s + n - 32);
-      const std::size_t start = 32 - (reinterpret_cast<std::uintptr_t>(d) & 31);
-      for (std::size_t i = start; i + 32 < n; i += 32) {
-        // Kept a loop: turned into a call to the library's copy it loses the alignment of the stores.
-        __asm__("" : "+r"(i));
-        Store(d + i, Load<Block32>(s + i));
-      }
-      Store(d, first);
-      Store(d + n - 32, last);
+      // Long runs: the library's copy, which picks the processor's widest stores when it starts
+      // (a loop of our own is fixed at 32 bytes and loses on processors with wider ones).
+      std::memcpy(d, s, n);
     } else if (n > 128) {
       const Block32 a0 = Load<Block32>(s), a1 = Load<Block32>(s + 32), a2 = Load<Block32>(s + 64),
                     a3 = Load<Block32>(s + 96);

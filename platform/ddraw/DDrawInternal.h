@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "platform/ddraw/DDraw.h"
@@ -38,9 +39,15 @@ using Object = win::ComObject<&LiveCount, Interfaces...>;
 // Pixel memory of one surface (shared by duplicates; buffers move between the surfaces of a flip
 // chain). Video memory is charged to the adapter's budget while the buffer lives.
 struct AdapterState;
+// Pixel memory starts on a cache line, so that rows whose pitch is a multiple of 64 bytes never
+// split a blit's vector between two lines.
+inline constexpr std::size_t kBufferAlignment = 64;
+struct BufferFree {
+  void operator()(std::uint8_t* p) const { ::operator delete[](p, std::align_val_t{kBufferAlignment}); }
+};
 struct Buffer {
   std::shared_ptr<AdapterState> Adapter;
-  std::unique_ptr<std::uint8_t[]> Memory;
+  std::unique_ptr<std::uint8_t[], BufferFree> Memory;
   std::size_t Bytes = 0;
   LONG Pitch = 0;
   DWORD Width = 0;
@@ -298,6 +305,10 @@ class SurfaceObject final
   std::uint8_t* lock_pointer_ = nullptr;
   HDC dc_ = nullptr;
   DWORD uniqueness_ = 1;
+  // The buffer and its count of writes when the uniqueness value was last asked for: a write
+  // through another surface of the same memory (a duplicate, a flip) changes the value too.
+  const Buffer* seen_buffer_ = nullptr;
+  std::uint64_t seen_version_ = 0;
   std::unique_ptr<blit::KeySpans> spans_;
   int keyed_blits_ = 0;  // keyed blits from this surface since its contents last changed
   std::uint64_t keyed_version_ = 0;  // the contents keyed_blits_ counts for

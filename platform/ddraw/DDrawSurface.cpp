@@ -720,6 +720,11 @@ HRESULT SurfaceObject::PageLock(DWORD flags) { return flags == 0 ? DD_OK : DDERR
 HRESULT SurfaceObject::PageUnlock(DWORD flags) { return flags == 0 ? DD_OK : DDERR_INVALIDPARAMS; }
 HRESULT SurfaceObject::GetUniquenessValue(DWORD* value) {
   if (!value) return DDERR_INVALIDPARAMS;
+  if (memory_.get() != seen_buffer_ || memory_->Version != seen_version_) {
+    if (seen_buffer_) ++uniqueness_;
+    seen_buffer_ = memory_.get();
+    seen_version_ = memory_->Version;
+  }
   *value = uniqueness_;
   return DD_OK;
 }

@@ -320,7 +320,7 @@ TEST_F(SpriteSceneTest, AWrappedOneCellMapCoversTheSurfaceWhateverItsOffset) {
 }
 
 // Two sprites whose patterns overlap only where both are keyed, then where both are solid, at
-// every depth; patterns on one sheet (one lock) and on two.
+// every depth; patterns on one sheet and on two.
 TEST_F(SpriteSceneTest, PixelHitTestAtEveryDepth) {
   for (ddraw::DWORD bits : {8u, 16u, 24u, 32u}) {
     SCOPED_TRACE(bits);
@@ -404,6 +404,141 @@ TEST_F(SpriteSceneTest, PixelHitTestAtEveryDepth) {
     o->SetX(16);
     EXPECT_TRUE(left->Overlaps(o));
   }
+}
+
+// Sparse solid pixels on sheets wider than one and two words of the hit test's masks, sprites
+// laid over each other at every kind of offset: a hit exactly where some pixel is solid in both,
+// at every depth, on one surface and on two.
+TEST_F(SpriteSceneTest, PixelHitsAreThoseOfEveryPixelWhateverTheWidthAndOffset) {
+  for (ddraw::DWORD bits : {8u, 16u, 24u, 32u}) {
+    SCOPED_TRACE(bits);
+    form_.reset();
+    Start(bits, 400, 200);
+    // 32 bits: a pixel whose colour bytes are the key is keyed whatever its top byte.
+    const std::uint32_t keyed = bits == 32 ? 0xFF000000u : 0;
+    auto sparse = [keyed](unsigned salt) {
+      return [keyed, salt](int x, int y) {
+        const unsigned h = (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u) ^ salt;
+        return (h * 2654435761u) % 61 == 0 ? 1u + (h & 3) : keyed;
+      };
+    };
+    const auto sheetPixels = sparse(0x51u);
+    const auto widePixels = sparse(0x2Au);
+    // Two 70 x 20 patterns side by side, and one of 150 x 24.
+    TPictureCollectionItem* sheet = AddItem(140, 20, 70, 20, sheetPixels);
+    TPictureCollectionItem* wide = AddItem(150, 24, 0, 0, widePixels);
+    struct Look {
+      TPictureCollectionItem* item;
+      int pattern, w, h, sx;  // sx: the pattern's left on its sheet
+      std::function<std::uint32_t(int, int)> pixel;
+    };
+    const Look looks[] = {{sheet, 0, 70, 20, 0, sheetPixels}, {sheet, 1, 70, 20, 70, sheetPixels},
+                          {wide, 0, 150, 24, 0, widePixels}};
+    auto make = [&](const Look& l) {
+      auto* s = MakeSprite<TImageSprite>(Engine());
+      s->ImageItem = l.item;
+      s->FrameStart = l.pattern;
+      s->SetWidth(l.w);
+      s->SetHeight(l.h);
+      s->ExactHit = true;
+      return s;
+    };
+    std::mt19937 rng(bits);
+    int hits = 0, misses = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+      const Look& la = looks[trial % 3];
+      const Look& lb = looks[(trial / 3) % 3];
+      TImageSprite* a = make(la);
+      TImageSprite* b = make(lb);
+      const int ax = std::uniform_int_distribution<int>(0, 100)(rng), ay = std::uniform_int_distribution<int>(0, 20)(rng);
+      const int bx = ax + std::uniform_int_distribution<int>(-lb.w + 1, la.w - 1)(rng);
+      const int by = ay + std::uniform_int_distribution<int>(-lb.h + 1, la.h - 1)(rng);
+      a->SetX(ax);
+      a->SetY(ay);
+      b->SetX(bx);
+      b->SetY(by);
+      bool expected = false;
+      for (int y = std::max(ay, by); y < std::min(ay + la.h, by + lb.h) && !expected; ++y)
+        for (int x = std::max(ax, bx); x < std::min(ax + la.w, bx + lb.w) && !expected; ++x)
+          expected = (la.pixel(x - ax + la.sx, y - ay) & 0xFFFFFFu) != 0 && (lb.pixel(x - bx + lb.sx, y - by) & 0xFFFFFFu) != 0;
+      ASSERT_EQ(a->Overlaps(b), expected) << "trial " << trial;
+      ASSERT_EQ(b->Overlaps(a), expected) << "trial " << trial;
+      ++(expected ? hits : misses);
+      a->Free();
+      b->Free();
+    }
+    EXPECT_GT(hits, 40);
+    EXPECT_GT(misses, 40);
+  }
+}
+
+// What a hit test knows of a surface's pixels follows every way they or the key can change:
+// a lock, a blit onto the surface, its canvas, a write through a duplicate, a new key.
+TEST_F(SpriteSceneTest, PixelHitsFollowEveryChangeOfTheirSurfaces) {
+  Start(16, 200, 200);
+  TPictureCollectionItem* solid = AddItem(16, 16, 0, 0, [](int, int) { return 9u; });
+  TPictureCollectionItem* spot = AddItem(16, 16, 0, 0, [](int x, int y) { return x == 3 && y == 3 ? 5u : 0u; });
+  auto make = [&](TPictureCollectionItem* item, double x) {
+    auto* s = MakeSprite<TImageSprite>(Engine());
+    s->ImageItem = item;
+    s->SetWidth(16);
+    s->SetHeight(16);
+    s->SetX(x);
+    s->ExactHit = true;
+    return s;
+  };
+  TImageSprite* a = make(solid, 0);
+  TImageSprite* b = make(spot, 0);
+  TDirectDrawSurface* s = spot->Surfaces(0);
+  EXPECT_TRUE(a->Overlaps(b));
+  EXPECT_EQ(a->Collision(), 1);
+
+  // A lock: the spot moves to (12, 12). Laid at x = 8 it lies at 20, right of the solid sheet
+  // (at 3 it would have been within).
+  Fill(s, [](int x, int y) { return x == 12 && y == 12 ? 5u : 0u; });
+  b->SetX(8);
+  EXPECT_FALSE(a->Overlaps(b));
+  b->SetX(0);
+  EXPECT_TRUE(a->Overlaps(b));
+  a->SetX(13);  // from 13 on: misses (12, 12)
+  EXPECT_FALSE(a->Overlaps(b));
+  EXPECT_EQ(a->Collision(), 0);
+
+  // A blit of the solid sheet onto the spot's: every pixel solid.
+  s->Draw(0, 0, fw::TRect{0, 0, 16, 16}, solid->Surfaces(0), false);
+  EXPECT_TRUE(a->Overlaps(b));
+  EXPECT_EQ(a->Collision(), 1);
+
+  // A fill through the canvas's device context: all keyed again; while the canvas has its
+  // context out, the surface is not read.
+  s->Fill(0);
+  EXPECT_FALSE(a->Overlaps(b));
+  s->Canvas()->Brush()->SetColor(fw::clWhite);
+  s->Canvas()->FillRect(fw::TRect{14, 0, 16, 16});
+  EXPECT_FALSE(a->Overlaps(b));
+  s->Canvas()->Release();
+  EXPECT_TRUE(a->Overlaps(b));
+
+  // Through a duplicate of the surface, which shares its memory.
+  ddraw::IDirectDrawSurface* dup = nullptr;
+  ASSERT_EQ(draw_->DDraw()->IDraw()->DuplicateSurface(s->IDDSurface(), &dup), ddraw::DD_OK);
+  ddraw::DDBLTFX fx;
+  fx.dwSize = sizeof(fx);
+  fx.dwFillColor = 0;
+  ASSERT_EQ(dup->Blt(nullptr, nullptr, nullptr, ddraw::DDBLT_COLORFILL, &fx), ddraw::DD_OK);
+  EXPECT_FALSE(a->Overlaps(b));
+  fx.dwFillColor = 7;
+  ASSERT_EQ(dup->Blt(nullptr, nullptr, nullptr, ddraw::DDBLT_COLORFILL, &fx), ddraw::DD_OK);
+  EXPECT_TRUE(a->Overlaps(b));
+  dup->Release();
+
+  // A new key: 7 is the key now, so every pixel is keyed; then 0 again.
+  s->SetTransparentColor(7);
+  EXPECT_FALSE(a->Overlaps(b));
+  EXPECT_EQ(a->Collision(), 0);
+  s->SetTransparentColor(0);
+  EXPECT_TRUE(a->Overlaps(b));
+  EXPECT_EQ(a->Collision(), 1);
 }
 
 // An image sprite that logs its hits and, now and then, marks the sprite it hit dead or pushes it.

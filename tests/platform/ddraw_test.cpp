@@ -491,6 +491,25 @@ TEST_F(DDrawTest, ColourKeysPalettesAndDuplicates) {
   ASSERT_EQ(s->Lock(nullptr, &l, DDLOCK_WAIT, nullptr), DD_OK);
   EXPECT_EQ(*static_cast<std::uint8_t*>(l.lpSurface), 42);  // the same memory
   s->Unlock(nullptr);
+
+  // What is cached about the pixels goes by the uniqueness value: a read-only lock leaves it, a
+  // write through the duplicate changes the original's too.
+  IDirectDrawSurface4* s4 = nullptr;
+  ASSERT_EQ(s->QueryInterface(IID_IDirectDrawSurface4, reinterpret_cast<void**>(&s4)), DD_OK);
+  Keep(s4);
+  DWORD before = 0, now = 0;
+  ASSERT_EQ(s4->GetUniquenessValue(&before), DD_OK);
+  ASSERT_EQ(s->Lock(nullptr, &l, DDLOCK_WAIT | DDLOCK_READONLY, nullptr), DD_OK);
+  s->Unlock(nullptr);
+  ASSERT_EQ(s4->GetUniquenessValue(&now), DD_OK);
+  EXPECT_EQ(now, before);
+  fx.dwFillColor = 43;
+  ASSERT_EQ(dup->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
+  ASSERT_EQ(s4->GetUniquenessValue(&now), DD_OK);
+  EXPECT_NE(now, before);
+  before = now;
+  ASSERT_EQ(s4->GetUniquenessValue(&now), DD_OK);
+  EXPECT_EQ(now, before);
 }
 
 TEST_F(DDrawTest, ZBuffersAttachToSurfacesOfTheirSize) {
