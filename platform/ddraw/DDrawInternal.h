@@ -76,6 +76,11 @@ struct AdapterState {
   // cannot flip again. FlipDue is that retrace on the platform clock.
   bool FlipPending = false;
   double FlipDue = 0;
+  // The start of the last vertical blank a wait for its beginning returned at. The platform clock
+  // counts whole milliseconds, so a blank's beginning lasts a millisecond: a second wait within it
+  // is for the next blank, or a frame loop would show two frames in one refresh.
+  bool BlankBegun = false;
+  double BlankBegin = 0;
 };
 
 // The display's refresh on the platform clock: frame n starts at n * 1000 / rate milliseconds;

@@ -172,9 +172,15 @@ HRESULT DirectDrawObject::WaitForVerticalBlank(DWORD flags, HANDLE event) {
   const double now = mm::timeGetTime();
   const double start = r.FrameStart(now);
   switch (flags) {
-    case DDWAITVB_BLOCKBEGIN:
-      if (now - start > 1e-9) WaitUntil(start + r.Period, now);
+    case DDWAITVB_BLOCKBEGIN: {
+      AdapterState& a = *adapter_;
+      const bool begins_now = now - start <= 1e-9 && !(a.BlankBegun && std::abs(a.BlankBegin - start) < 1e-6);
+      const double begin = begins_now ? start : r.NextRetrace(now);
+      if (!begins_now) WaitUntil(begin, now);
+      a.BlankBegun = true;
+      a.BlankBegin = begin;
       return DD_OK;
+    }
     case DDWAITVB_BLOCKEND:
       WaitUntil(r.InBlank(now) ? start + 1.0 : start + r.Period + 1.0, now);
       return DD_OK;

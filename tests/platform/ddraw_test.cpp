@@ -551,6 +551,16 @@ TEST_F(DDrawTest, WaitForVerticalBlankIsPacedBy60HzOnThePlatformClock) {
   mm::SetVirtualTime(1000);  // 1000 ms is the start of frame 60
   EXPECT_EQ(dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr), DD_OK);
   EXPECT_EQ(mm::timeGetTime(), 1000u);
+  // The clock still reads the blank's first millisecond, but that blank has begun: a frame loop
+  // that waits again is waiting for the next one, not showing two frames in one refresh.
+  EXPECT_EQ(dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr), DD_OK);
+  EXPECT_EQ(mm::timeGetTime(), 1017u);
+  // Waiting from just before a blank that starts on a whole millisecond ends on that millisecond.
+  mm::SetVirtualTime(1049);
+  EXPECT_EQ(dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr), DD_OK);
+  EXPECT_EQ(mm::timeGetTime(), 1050u);
+  EXPECT_EQ(dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr), DD_OK);
+  EXPECT_EQ(mm::timeGetTime(), 1067u);
   mm::SetVirtualTime(1001);
   EXPECT_EQ(dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr), DD_OK);
   EXPECT_EQ(mm::timeGetTime(), 1017u);  // frame 61 starts at 1016.67
