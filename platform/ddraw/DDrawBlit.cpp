@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace ddraw::blit {
 
 namespace {
@@ -163,13 +167,144 @@ DDRAW_WIDEST void KeyedRect8(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, st
   KeyedRectExact<uint8_t>(d, dp, s, sp, w, h, key);
 }
 DDRAW_WIDEST void KeyedRect16(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, std::ptrdiff_t sp, LONG w, LONG h,
-                             uint16_t key) {
+                              uint16_t key) {
   KeyedRectExact<uint16_t>(d, dp, s, sp, w, h, key);
 }
 DDRAW_WIDEST void KeyedRect32(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s, std::ptrdiff_t sp, LONG w, LONG h,
-                             uint32_t key) {
+                              uint32_t key) {
   KeyedRectExact<uint32_t>(d, dp, s, sp, w, h, key);
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define DDRAW_MASKED_STORES 1
+// Rows of more blocks than this go in the destination's cache lines (see KeyedRowMasked).
+constexpr LONG kAlignedRowBlocks = 4;
+// Processors with 64-byte vectors and per-lane masks write only a row's opaque pixels: a compare
+// gives the mask, and the store leaves the rest of the destination as it is, so the destination
+// is never read. The last block of a row is masked to the row, read and written alike (masked-off
+// lanes are neither read nor written, so nothing past the row is touched).
+template <class T>
+struct Lanes;
+template <>
+struct Lanes<uint8_t> {
+  using Mask = __mmask64;
+};
+template <>
+struct Lanes<uint16_t> {
+  using Mask = __mmask32;
+};
+template <>
+struct Lanes<uint32_t> {
+  using Mask = __mmask16;
+};
+
+// The lanes of m of the block at s that are not the key go to the block at d; lanes outside m
+// are neither read nor written.
+template <class T>
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline void KeyedBlockMasked(uint8_t* d, const uint8_t* s,
+                                                                                        typename Lanes<T>::Mask m,
+                                                                                        __m512i low, __m512i span) {
+  if constexpr (sizeof(T) == 1) {
+    const __m512i v = _mm512_maskz_loadu_epi8(m, s);
+    _mm512_mask_storeu_epi8(d, _mm512_mask_cmpgt_epu8_mask(m, _mm512_sub_epi8(v, low), span), v);
+  } else if constexpr (sizeof(T) == 2) {
+    const __m512i v = _mm512_maskz_loadu_epi16(m, s);
+    _mm512_mask_storeu_epi16(d, _mm512_mask_cmpgt_epu16_mask(m, _mm512_sub_epi16(v, low), span), v);
+  } else {
+    const __m512i v = _mm512_maskz_loadu_epi32(m, s);
+    _mm512_mask_storeu_epi32(d, _mm512_mask_cmpgt_epu32_mask(m, _mm512_sub_epi32(v, low), span), v);
+  }
+}
+template <class T>
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline void KeyedBlockWhole(uint8_t* d, const uint8_t* s,
+                                                                                       __m512i low, __m512i span) {
+  const __m512i v = _mm512_loadu_si512(s);
+  if constexpr (sizeof(T) == 1) {
+    _mm512_mask_storeu_epi8(d, _mm512_cmpgt_epu8_mask(_mm512_sub_epi8(v, low), span), v);
+  } else if constexpr (sizeof(T) == 2) {
+    _mm512_mask_storeu_epi16(d, _mm512_cmpgt_epu16_mask(_mm512_sub_epi16(v, low), span), v);
+  } else {
+    _mm512_mask_storeu_epi32(d, _mm512_cmpgt_epu32_mask(_mm512_sub_epi32(v, low), span), v);
+  }
+}
+
+// A row of w pixels, block by block from its start. The last block of a row at least a block wide
+// ends at the end of the row, overlapping the one before it (doing a pixel twice gives the same
+// result); a narrower row is one block masked to the row. A masked store that straddles two cache
+// lines costs several times one that does not: long rows go in the destination's own lines, the
+// first masked to the row.
+template <class T>
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline void KeyedRowMasked(uint8_t* d, const uint8_t* s,
+                                                                                      LONG w, __m512i low,
+                                                                                      __m512i span) {
+  using Mask = typename Lanes<T>::Mask;
+  constexpr LONG lanes = 64 / sizeof(T);
+  constexpr Mask all = static_cast<Mask>(~Mask{0});
+  if (w < lanes) return KeyedBlockMasked<T>(d, s, static_cast<Mask>((Mask{1} << w) - 1), low, span);
+  LONG x = 0;
+  LONG end = w;
+  if (w > kAlignedRowBlocks * lanes) {
+    const std::size_t skew = reinterpret_cast<std::uintptr_t>(d) & 63;
+    d -= skew;
+    s -= skew;
+    const LONG first = static_cast<LONG>(skew / sizeof(T));
+    end = first + w;
+    KeyedBlockMasked<T>(d, s, static_cast<Mask>(all << first), low, span);
+    x = lanes;
+  }
+  for (; x + lanes <= end; x += lanes) KeyedBlockWhole<T>(d + x * sizeof(T), s + x * sizeof(T), low, span);
+  if (x < end) KeyedBlockWhole<T>(d + (end - lanes) * sizeof(T), s + (end - lanes) * sizeof(T), low, span);
+}
+
+// Rows of w pixels from column `left`; where the rows' opaque columns are known, each row only
+// across them.
+template <class T>
+__attribute__((target("avx512f,avx512bw"))) void KeyedRectMasked(uint8_t* d, std::ptrdiff_t dp, const uint8_t* s,
+                                                                 std::ptrdiff_t sp, LONG left, LONG w, LONG h,
+                                                                 const KeySpans::Extent* rows, T low, T span) {
+  __m512i lowv, spanv;
+  if constexpr (sizeof(T) == 1) {
+    lowv = _mm512_set1_epi8(static_cast<char>(low));
+    spanv = _mm512_set1_epi8(static_cast<char>(span));
+  } else if constexpr (sizeof(T) == 2) {
+    lowv = _mm512_set1_epi16(static_cast<short>(low));
+    spanv = _mm512_set1_epi16(static_cast<short>(span));
+  } else {
+    lowv = _mm512_set1_epi32(static_cast<int>(low));
+    spanv = _mm512_set1_epi32(static_cast<int>(span));
+  }
+  // Rows of varying width would each end the loop along the row at another place, which the
+  // processor cannot foresee: only long rows pay for leaving out their keyed margins.
+  if (!rows || w <= kAlignedRowBlocks * static_cast<LONG>(64 / sizeof(T))) {
+    for (LONG row = 0; row < h; ++row, d += dp, s += sp) KeyedRowMasked<T>(d, s, w, lowv, spanv);
+    return;
+  }
+  for (LONG row = 0; row < h; ++row, d += dp, s += sp) {
+    const LONG a = std::max(rows[row].First - left, LONG{0});
+    const LONG b = std::min(rows[row].End - left, w);
+    if (a < b) KeyedRowMasked<T>(d + a * sizeof(T), s + a * sizeof(T), b - a, lowv, spanv);
+  }
+}
+
+bool g_use_masked = true;
+
+bool HasMaskedStores() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  }();
+  return has;
+}
+
+template <class T>
+void KeyedCopyMasked(const PixelView& d, LONG x, LONG y, const PixelView& s, const RECT& sr, const KeyRange& key,
+                     const KeySpans::Extent* rows) {
+  KeyedRectMasked<T>(d.Row(y) + static_cast<std::ptrdiff_t>(x) * sizeof(T), d.Pitch,
+                     s.Row(sr.top) + static_cast<std::ptrdiff_t>(sr.left) * sizeof(T), s.Pitch, sr.left,
+                     pixels::Width(sr), pixels::Height(sr), rows ? rows + sr.top : nullptr, static_cast<T>(key.Low),
+                     static_cast<T>(key.High - key.Low));
+}
+#endif
 
 template <class T>
 void KeyedCopyTyped(const PixelView& d, LONG x, LONG y, const PixelView& s, const RECT& sr, const KeyRange& key) {
@@ -369,6 +504,17 @@ DDRAW_WIDEST void CopyRuns(const PixelView& dest, LONG x, LONG y, const RECT& sr
 
 }  // namespace
 
+bool UseMaskedStores(bool use) {
+#ifdef DDRAW_MASKED_STORES
+  const bool was = g_use_masked;
+  g_use_masked = use;
+  return was;
+#else
+  (void)use;
+  return false;
+#endif
+}
+
 void BuildSpans(const PixelView& s, std::uint64_t version, const KeyRange& key, KeySpans& spans) {
   spans.Bits = s.Bits;
   spans.Version = version;
@@ -377,6 +523,7 @@ void BuildSpans(const PixelView& s, std::uint64_t version, const KeyRange& key, 
   spans.Height = s.Height;
   spans.BitCount = s.BitCount;
   spans.RowStart.assign(static_cast<std::size_t>(s.Height) + 1, 0);
+  spans.Rows.clear();
   spans.Runs.clear();
   spans.Packed.clear();
   spans.Worthwhile = false;
@@ -396,6 +543,11 @@ void BuildSpans(const PixelView& s, std::uint64_t version, const KeyRange& key, 
     }
   }
   spans.RowStart.back() = static_cast<std::uint32_t>(spans.Runs.size());
+  spans.Rows.resize(static_cast<std::size_t>(s.Height));
+  for (std::size_t y = 0; y < spans.Rows.size(); ++y) {
+    const std::uint32_t first = spans.RowStart[y], end = spans.RowStart[y + 1];
+    spans.Rows[y] = first == end ? KeySpans::Extent{0, 0} : KeySpans::Extent{spans.Runs[first].First, spans.Runs[end - 1].End};
+  }
   const std::size_t runs = spans.Runs.size();
   // Runs of a few pixels cost more one by one than the vector test of every pixel; and the
   // offsets into the packed pixels must fit.
@@ -457,11 +609,25 @@ void Copy(const PixelView& dest, LONG x, LONG y, const PixelView& source, const 
     return Copy(dest, x, y, source, sr, nullptr);
   }
   const KeyRange k{key->Low, std::min(key->High, mask)};
-  if (spans && spans->Worthwhile && spans->Bits == source.Bits && spans->Key.Low == key->Low &&
-      spans->Key.High == key->High && spans->Width == source.Width && spans->Height == source.Height &&
-      spans->BitCount == source.BitCount && !SameMemory(dest, source)) {
-    return CopyRuns(dest, x, y, sr, *spans);
+  const bool described = spans && spans->Bits == source.Bits && spans->Key.Low == key->Low &&
+                         spans->Key.High == key->High && spans->Width == source.Width &&
+                         spans->Height == source.Height && spans->BitCount == source.BitCount &&
+                         !SameMemory(dest, source);
+#ifdef DDRAW_MASKED_STORES
+  if (dest.BitCount != 24 && g_use_masked && HasMaskedStores()) {
+    const KeySpans::Extent* rows =
+        described && spans->Rows.size() == static_cast<std::size_t>(source.Height) ? spans->Rows.data() : nullptr;
+    switch (dest.BitCount) {
+      case 8:
+        return KeyedCopyMasked<uint8_t>(dest, x, y, source, sr, k, rows);
+      case 16:
+        return KeyedCopyMasked<uint16_t>(dest, x, y, source, sr, k, rows);
+      case 32:
+        return KeyedCopyMasked<uint32_t>(dest, x, y, source, sr, k, rows);
+    }
   }
+#endif
+  if (described && spans->Worthwhile) return CopyRuns(dest, x, y, sr, *spans);
   switch (dest.BitCount) {
     case 8:
       return KeyedCopyTyped<uint8_t>(dest, x, y, source, sr, k);

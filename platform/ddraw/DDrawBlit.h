@@ -48,11 +48,17 @@ inline LONG MapCoordinate(LONG i, LONG n, LONG first, LONG m, bool mirrored) {
 // the same memory, overlapping.
 void Blit(const PixelView& dest, const PixelView& source, const BltParams& params);
 
-// The opaque runs of a source surface under a colour key, row by row, with their pixels packed one
-// run after the other, kept with the surface so that a sprite drawn every frame is copied run by
-// run from memory it reads straight through, instead of tested pixel by pixel. Built only where
-// the runs are long enough to pay for it.
+// What a colour key leaves of a source surface, kept with the surface for a sprite drawn every
+// frame: each row's opaque columns, from the first to the last, so that a keyed copy leaves out
+// the keyed margins and the wholly keyed rows; and, where the runs are long enough to pay for it
+// (Worthwhile), the opaque runs row by row with their pixels packed one run after the other, so
+// that the sprite can be copied run by run from memory it reads straight through instead of
+// tested pixel by pixel.
 struct KeySpans {
+  struct Extent {
+    LONG First;  // first opaque column
+    LONG End;    // one past the last; First == End in a wholly keyed row
+  };
   struct Run {
     LONG First;           // first opaque column
     LONG End;             // one past the last
@@ -64,6 +70,7 @@ struct KeySpans {
   LONG Width = 0;
   LONG Height = 0;
   std::uint32_t BitCount = 0;
+  std::vector<Extent> Rows;  // Height of them; none for a format the fast copies do not take
   bool Worthwhile = false;
   std::vector<std::uint32_t> RowStart;  // Height + 1 indices into Runs
   std::vector<Run> Runs;
@@ -74,6 +81,12 @@ struct KeySpans {
   }
 };
 void BuildSpans(const PixelView& source, std::uint64_t version, const KeyRange& key, KeySpans& spans);
+
+// Keyed copies on processors with 64-byte vectors and per-lane masks write just the opaque pixels
+// of each block (the destination is never read), rather than testing every pixel and blending,
+// or copying run by run. False turns that off, so that tests and benchmarks can try the other
+// ways on such a processor; it returns what was set before.
+bool UseMaskedStores(bool use);
 
 // Opaque or source-keyed copy of Source (1:1) to (x, y), all inside the surfaces. Spans, when
 // given, describe the source as it is now under that key; the pixels are then taken from them.

@@ -270,7 +270,8 @@ class SurfaceObject final
 
   // The DC or lock that is out: a surface in use cannot be blitted, flipped or locked again.
   pixels::PixelView View() const;
-  // The opaque runs of this surface under a source key, when they pay; null otherwise.
+  // What this surface leaves under a source key (see blit::KeySpans), once it is drawn keyed again
+  // and again; null before.
   const blit::KeySpans* SpansFor(const blit::KeyRange& key);
   void Touched(const RECT* changed);
 

@@ -111,7 +111,7 @@ pixels::PixelView SurfaceObject::View() const {
 
 const blit::KeySpans* SurfaceObject::SpansFor(const blit::KeyRange& key) {
   const pixels::PixelView v = View();
-  if (spans_ && spans_->Describes(v, memory_->Version, key)) return spans_->Worthwhile ? spans_.get() : nullptr;
+  if (spans_ && spans_->Describes(v, memory_->Version, key)) return spans_.get();
   // Contents drawn once are not worth the scan; contents drawn again and again are.
   if (keyed_version_ != memory_->Version) {
     keyed_version_ = memory_->Version;
@@ -120,7 +120,7 @@ const blit::KeySpans* SurfaceObject::SpansFor(const blit::KeyRange& key) {
   if (++keyed_blits_ < 2) return nullptr;
   if (!spans_) spans_ = std::make_unique<blit::KeySpans>();
   blit::BuildSpans(v, memory_->Version, key, *spans_);
-  return spans_->Worthwhile ? spans_.get() : nullptr;
+  return spans_.get();
 }
 
 void SurfaceObject::Touched(const RECT* changed) {
