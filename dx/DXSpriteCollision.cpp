@@ -156,7 +156,7 @@ void TSpriteCollisionIndex::Pack() {
   for (std::uint32_t r = 0; r < n; ++r) {
     if (slot_of_[r] == kAside) continue;
     const std::uint32_t at = next_[slot_of_[r]]++;
-    slots_[at] = Slot{bounds_[r], r};
+    slots_[at] = Slot{bounds_[r], r, sprites_[r]};
     slot_of_[r] = at;
   }
 }
@@ -194,15 +194,47 @@ void TSpriteCollisionIndex::Collect(std::uint32_t Self, const fw::TRect& Bounds,
   // half of the neighbours that meet the asking sprite.
   const std::size_t room = found_n_ + static_cast<std::size_t>(Last - First);
   if (found_.size() < room) found_.resize(std::max(room, 2 * found_.size()));
-  std::uint32_t* out = found_.data() + found_n_;
+  Found* out = found_.data() + found_n_;
   std::size_t n = 0;
   for (const Slot* s = First; s != Last; ++s) {
     const fw::TRect& r = s->Bounds;
-    out[n] = s->Rank;
+    out[n] = Found{s->Rank, s->Sprite};
     n += static_cast<std::size_t>((Bounds.left < r.right) & (r.left < Bounds.right) & (Bounds.top < r.bottom) &
                                   (r.top < Bounds.bottom) & (s->Rank != Self));
   }
   found_n_ += n;
+}
+
+bool TSpriteCollisionIndex::CellsOf(const fw::TRect& q, std::int64_t& c0, std::int64_t& c1, std::int64_t& r0,
+                                    std::int64_t& r1) const {
+  // A filed sprite is at most a cell wide and high, so one that overlaps q has its top left
+  // corner at most a cell (less one pixel) left of and above q's; and it lies among the filled
+  // cells.
+  const std::int64_t cell = std::int64_t{1} << shift_;
+  c0 = std::max(col0_, (std::int64_t{q.left} - cell + 1) >> shift_);
+  c1 = std::min(col1_, (std::int64_t{q.right} - 1) >> shift_);
+  r0 = std::max(row0_, (std::int64_t{q.top} - cell + 1) >> shift_);
+  r1 = std::min(row1_, (std::int64_t{q.bottom} - 1) >> shift_);
+  return c0 <= c1 && r0 <= r1;
+}
+
+void TSpriteCollisionIndex::Prefetch(std::uint32_t Self) const {
+  const std::size_t n = bounds_.size();
+  std::int64_t c0, c1, r0, r1;
+  // Only a few rows of a few cells each: a sprite reading more is no common case.
+  auto few = [&] { return r1 - r0 < 4 && c1 - c0 < 4; };
+  if (Self + 2 < n && CellsOf(bounds_[Self + 2], c0, c1, r0, r1) && few())
+    for (std::int64_t row = r0; row <= r1; ++row) __builtin_prefetch(&starts_[Bucket(c0, row)]);
+  if (Self + 1 < n && CellsOf(bounds_[Self + 1], c0, c1, r0, r1) && few()) {
+    const std::uint32_t buckets = mask_ + 1;
+    for (std::int64_t row = r0; row <= r1; ++row) {
+      const std::uint32_t k0 = Bucket(c0, row);
+      const std::uint32_t k1 = std::min(k0 + static_cast<std::uint32_t>(c1 - c0 + 1), buckets);
+      const Slot* first = slots_.data() + starts_[k0];
+      const Slot* last = slots_.data() + starts_[k1];
+      for (const Slot* p = first; p < last; p += 2) __builtin_prefetch(p);
+    }
+  }
 }
 
 void TSpriteCollisionIndex::Candidates(TSprite* Sprite, std::vector<TSprite*>& Out) {
@@ -214,15 +246,8 @@ void TSpriteCollisionIndex::Candidates(TSprite* Sprite, std::vector<TSprite*>& O
   const std::uint32_t self = Sprite->collision_.Rank;
   const fw::TRect q = bounds_[self];
   found_n_ = 0;
-  // A filed sprite is at most a cell wide and high, so one that overlaps q has its top left
-  // corner at most a cell (less one pixel) left of and above q's; and it lies among the filled
-  // cells.
-  const std::int64_t cell = std::int64_t{1} << shift_;
-  const std::int64_t c0 = std::max(col0_, (std::int64_t{q.left} - cell + 1) >> shift_);
-  const std::int64_t c1 = std::min(col1_, (std::int64_t{q.right} - 1) >> shift_);
-  const std::int64_t r0 = std::max(row0_, (std::int64_t{q.top} - cell + 1) >> shift_);
-  const std::int64_t r1 = std::min(row1_, (std::int64_t{q.bottom} - 1) >> shift_);
-  if (c0 <= c1 && r0 <= r1) {
+  std::int64_t c0, c1, r0, r1;
+  if (CellsOf(q, c0, c1, r0, r1)) {
     const std::uint64_t cols = static_cast<std::uint64_t>(c1 - c0 + 1);
     const Slot* slots = slots_.data();
     if (cols * static_cast<std::uint64_t>(r1 - r0 + 1) > mask_) {
@@ -247,31 +272,31 @@ void TSpriteCollisionIndex::Candidates(TSprite* Sprite, std::vector<TSprite*>& O
     for (std::uint32_t r : *aside)
       if (r != self && RectsOverlap(q, bounds_[r])) {
         if (found_n_ == found_.size()) found_.resize(2 * found_n_ + 16);
-        found_[found_n_++] = r;
+        found_[found_n_++] = Found{r, sprites_[r]};
       }
-  std::uint32_t* const first = found_.data();
-  std::uint32_t* last = first + found_n_;
+  Found* const first = found_.data();
+  Found* last = first + found_n_;
   // A test mostly finds a handful.
   if (found_n_ <= 16) {
-    for (std::uint32_t* i = first + (found_n_ > 0); i < last; ++i) {
-      const std::uint32_t v = *i;
-      std::uint32_t* j = i;
-      for (; j > first && j[-1] > v; --j) *j = j[-1];
+    for (Found* i = first + (found_n_ > 0); i < last; ++i) {
+      const Found v = *i;
+      Found* j = i;
+      for (; j > first && j[-1].Rank > v.Rank; --j) *j = j[-1];
       *j = v;
     }
   } else {
-    std::sort(first, last);
+    std::sort(first, last, [](const Found& a, const Found& b) { return a.Rank < b.Rank; });
   }
   // Scattered rows can share hashes, and so read a run of slots twice.
-  if (!dense_) last = std::unique(first, last);
-  for (const std::uint32_t* i = first; i != last; ++i) {
-    const std::uint32_t r = *i;
+  if (!dense_) last = std::unique(first, last, [](const Found& a, const Found& b) { return a.Rank == b.Rank; });
+  for (const Found* i = first; i != last; ++i) {
     // The pass reads each candidate's flags next: start fetching them all at once.
-    TSprite* other = sprites_[r];
+    TSprite* other = i->Sprite;
     __builtin_prefetch(&other->CollisionEnabled);
     __builtin_prefetch(&other->deaded_);
     Out.push_back(other);
   }
+  Prefetch(self);
 }
 
 }  // namespace dx

@@ -60,9 +60,16 @@ class TSpriteCollisionIndex {
   const fw::TRect& BoundsOf(const TSprite* Sprite) const { return bounds_[Sprite->collision_.Rank]; }
 
  private:
+  // A slot holds the sprite as well as its place, so that a test goes from the slots it reads
+  // straight to the sprites it finds.
   struct Slot {
     fw::TRect Bounds;
     std::uint32_t Rank;
+    TSprite* Sprite;
+  };
+  struct Found {
+    std::uint32_t Rank;
+    TSprite* Sprite;
   };
   // slot_of_ for a sprite not in a slot.
   static constexpr std::uint32_t kAside = UINT32_MAX;
@@ -81,6 +88,12 @@ class TSpriteCollisionIndex {
     return (RowStart(Row) + static_cast<std::uint32_t>(Col)) & mask_;
   }
   void Collect(std::uint32_t Self, const fw::TRect& Bounds, const Slot* First, const Slot* Last);
+  // The columns and rows of the cells a sprite with bounds q reads; false where it reads none.
+  bool CellsOf(const fw::TRect& q, std::int64_t& c0, std::int64_t& c1, std::int64_t& r0, std::int64_t& r1) const;
+  // A pass mostly asks in drawing order, and the cells of the sprites after the asking one are
+  // far apart in memory: starts fetching the cells' starts for the one after next, and the slots
+  // for the next.
+  void Prefetch(std::uint32_t Self) const;
 
   TSpriteEngine* engine_;
   bool valid_ = false;
@@ -107,7 +120,7 @@ class TSpriteCollisionIndex {
   std::vector<TSprite*> moved_;
   std::vector<TSprite*> walk_;
   // The candidates of the test under way: found_n_ of them, at the front of found_.
-  std::vector<std::uint32_t> found_;
+  std::vector<Found> found_;
   std::size_t found_n_ = 0;
   std::vector<TSprite*> spare_;
 };
